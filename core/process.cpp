@@ -1,0 +1,56 @@
+#include "core/process.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/detect.h"
+#include "core/report.h"
+
+namespace {
+
+void StoreCounts(CounterState& state, uint32_t counts) {
+  std::lock_guard lock(state.shared_mutex);
+  if (!state.history.present()) return;
+  if (state.forever()) {
+    // The window scrolls over the entries that exist; the newest goes last.
+    std::span<uint32_t> window =
+        state.history.entries().first(std::min<uint64_t>(state.scrollwidth, state.history.size()));
+    if (!window.empty()) {
+      std::memmove(window.data(), window.data() + 1, (window.size() - 1) * sizeof(uint32_t));
+      window.back() = counts;
+    }
+    state.iteration = state.scrollwidth == 0 ? 0 : state.scrollwidth - 1;
+  } else {
+    // Past the end of a history that was replaced by a shorter one the store is skipped, but
+    // the run still advances, so it ends after `repeat` periods as it should.
+    state.history.Store(state.iteration, counts);
+    ++state.iteration;
+  }
+}
+
+}  // namespace
+
+void ProcessSample(CounterState& state, PeriodFormat format) {
+  const uint64_t wanted =
+      uint64_t{format.seconds} * state.samplerate * (format.two_channels ? 2 : 1);
+  const size_t length = static_cast<size_t>(std::min(wanted, state.sample_buffer.size()));
+  const auto* samples = reinterpret_cast<const uint8_t*>(state.sample_buffer.data());
+
+  int32_t counts = format.two_channels ? CountCoincidences(samples, length, state.threshold)
+                                       : CountPulses(samples, length, state.threshold);
+
+  const uint32_t ticks = (state.timingticksperminute * format.seconds) / 60;  // 32-bit product
+  counts -= static_cast<int32_t>(ticks);
+  if (counts < 0) {
+    LogLine(state, "Counts went negative ---is Timing Ticks per Minute Option correct?");
+    counts = 0;
+  }
+
+  StoreCounts(state, static_cast<uint32_t>(counts));
+  ReportResults(state, counts, format.seconds);
+  RepaintGraph(state);
+}
+
+void ProcessSample(CounterState& state) {
+  ProcessSample(state, PeriodFormat{state.sampletime, state.coincidence_on()});
+}

@@ -1,0 +1,69 @@
+#include "core/report.h"
+
+#include <cmath>
+#include <utility>
+
+#include "core/text_format.h"
+
+namespace {
+
+void SetField(TextControl* field, const std::string& text) {
+  if (field != nullptr) field->SetText(text);
+}
+
+}  // namespace
+
+std::string FormatPeriodLine(bool forever, uint32_t iteration, int32_t counts, double cpm,
+                             double scale, double mean_cpm) {
+  // "#%-4d" is the left-aligned iteration number; a zero flag would be ignored beside '-'.
+  std::string prefix = forever ? std::string() : StringPrintf("#%-4d", static_cast<int>(iteration));
+  return prefix + StringPrintf("Counts=%-5d CPM=%-5.0f mR/hr=%-2.3f   Ave: CPM=%-4.2f (%.3f mR/hr)",
+                               counts, cpm, cpm / scale, mean_cpm, mean_cpm / scale);
+}
+
+std::string FormatConfidenceLine(int32_t counts, double factor) {
+  const double spread = 1.96 * std::sqrt(static_cast<double>(counts));
+  return StringPrintf("   95%% confidence interval on %d counts %.2f to %.2f CPM", counts,
+                      (counts - spread) * factor, (counts + spread) * factor);
+}
+
+void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
+  const double factor = 60.0 / DivisorSeconds(sampletime);
+  const double scale = state.scale;
+  const MainControls& window = state.controls;
+
+  SetField(window.counts_field, StringPrintf("%d", counts));
+  const double cpm = static_cast<uint32_t>(counts) * factor;
+  SetField(window.cpm_field, StringPrintf("%.0f", cpm));
+  SetField(window.mrhr_field, StringPrintf("%.3f", cpm / scale));
+
+  const uint64_t n = state.forever() ? state.scrollwidth : state.iteration;
+  const uint32_t mean = MeanCounts(state.history, n);
+  {
+    std::lock_guard lock(state.shared_mutex);
+    state.current_cpm = cpm;
+    state.average_counts = mean;
+  }
+  const double mean_cpm = mean * factor;
+  SetField(window.avg_cpm_field, StringPrintf("%.1f", mean_cpm));
+  SetField(window.avg_mrhr_field, StringPrintf("%.3f", mean_cpm / scale));
+
+  LogLine(state, FormatPeriodLine(state.forever(), state.iteration, counts, cpm, scale, mean_cpm));
+  if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, factor));
+}
+
+void LogLine(CounterState& state, const std::string& text) {
+  if (state.controls.log_list != nullptr) state.controls.log_list->AddLine(text);
+}
+
+void PostLogLine(CounterState& state, std::string text) {
+  if (state.owner == nullptr) {
+    LogLine(state, text);
+    return;
+  }
+  state.owner->Post([&state, line = std::move(text)] { LogLine(state, line); });
+}
+
+void RepaintGraph(CounterState& state) {
+  if (state.graph_open && state.graphdlg != nullptr) state.graphdlg->Repaint();
+}

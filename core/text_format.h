@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// printf formatting into a string; the compiler checks the format against the arguments.
+std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

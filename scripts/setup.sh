@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Blipcount needs.
+# Idempotent: asks apt only for what is missing, and updates the package lists once at most.
+# Usage: scripts/setup.sh [--bench]   (--bench adds the tools of the load measurements)
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config git clang clang-format
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # program
+  qt6-base-dev libgl-dev portaudio19-dev libasound2-dev libasound2-plugins
+  libjpeg-turbo-progs fonts-dejavu-core
+  # tests: the real browser for the status page, the JPEG decoder
+  chromium
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(wrk nginx-light xvfb imagemagick x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/counter_state.h"
+
+// The Save As command once a path is chosen: writes the CPM data file at `path` (atomically),
+// with the notes block when the comment editor has been created (`notes_open`), taking the
+// editor's current text through `editor_text` first. Logs "Problem opening file to write." when
+// it cannot be written. Owner thread.
+void SaveDataFile(CounterState& state, const std::string& path, bool insert_commas,
+                  bool text_graph, const std::function<std::string()>& editor_text);

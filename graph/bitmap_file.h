@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/counter_state.h"
+
+// A picture in memory: 32-bit pixels 0xffRRGGBB (Qt's RGB32), rows top first, `stride` pixels
+// apart. The caller owns the pixels.
+struct PixelView {
+  const uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  size_t stride = 0;
+};
+
+// Writes the picture as an uncompressed BMP of 1, 4, 8 or 24 bits per pixel, chosen from the
+// display depth as the graph does (above 8 gives 24). Written to a temporary file and renamed
+// into place. Returns 1 when written, 0 when the file could not be created.
+int WriteBitmapFile(const PixelView& picture, const std::string& file_name, int display_depth);
+
+// Writes `bmp_file_name`, then starts the JPEG encoder on it without waiting.
+void ExportGraph(const CounterState& state, const PixelView& picture, int display_depth);

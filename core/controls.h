@@ -41,15 +41,15 @@ class RepaintTarget {
 // The references to the main window's controls. Null until the window is initialised (and again
 // after it is gone): writes through a null reference are skipped.
 struct MainControls {
-  TextControl* counts_field = nullptr;     // 1001
-  TextControl* cpm_field = nullptr;        // 1009
-  TextControl* mrhr_field = nullptr;       // 1010
-  TextControl* avg_cpm_field = nullptr;    // 1019
-  TextControl* avg_mrhr_field = nullptr;   // 1020
-  LogControl* log_list = nullptr;          // 1003
-  ButtonControl* start_button = nullptr;   // 1006
-  ButtonControl* cancel_button = nullptr;  // 1007
-  ButtonControl* graph_button = nullptr;   // 1013
-  TextControl* repeat_field = nullptr;     // 1002
-  TextControl* sampletime_field = nullptr; // 1008
+  TextControl* counts_field = nullptr;      // 1001
+  TextControl* cpm_field = nullptr;         // 1009
+  TextControl* mrhr_field = nullptr;        // 1010
+  TextControl* avg_cpm_field = nullptr;     // 1019
+  TextControl* avg_mrhr_field = nullptr;    // 1020
+  LogControl* log_list = nullptr;           // 1003
+  ButtonControl* start_button = nullptr;    // 1006
+  ButtonControl* cancel_button = nullptr;   // 1007
+  ButtonControl* graph_button = nullptr;    // 1013
+  TextControl* repeat_field = nullptr;      // 1002
+  TextControl* sampletime_field = nullptr;  // 1008
 };

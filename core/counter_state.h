@@ -15,7 +15,8 @@
 // `repeat` with this value samples until the run is cancelled.
 inline constexpr uint32_t FOREVER_REPEAT = 999999999;
 
-inline constexpr const char kBanner[] = "Blipcount Pulse Logger  v 0.83  by the Blipcount developers";
+inline constexpr const char kBanner[] =
+    "Blipcount Pulse Logger  v 0.83  by the Blipcount developers";
 
 // The one record of every setting and of the run-time measurement state.
 //

@@ -10,9 +10,7 @@ namespace {
 struct Avx2 {
   using Vec = __m256i;
   static constexpr size_t kWidth = 32;
-  static Vec Load(const uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const Vec*>(p));
-  }
+  static Vec Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const Vec*>(p)); }
   static Vec Zero() { return _mm256_setzero_si256(); }
   static Vec Splat(uint8_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
   static Vec SubSat(Vec a, Vec b) { return _mm256_subs_epu8(a, b); }

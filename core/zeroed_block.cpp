@@ -30,8 +30,8 @@ ZeroedBlock ZeroedBlock::Allocate(uint64_t bytes, uint64_t limit) {
   if (bytes == 0) return block;
   // Anonymous mappings are zero pages until written; MAP_NORESERVE keeps a huge, mostly unused
   // history from being refused up front.
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                 -1, 0);
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) {
     block.present_ = false;
     return block;

@@ -50,7 +50,7 @@ struct FakeWindow {
   FakeButton start{true}, cancel{false}, graph{false};
 
   void Attach(CounterState& state) {
-    state.controls = MainControls{&counts, &cpm,    &mrhr,   &avg_cpm, &avg_mrhr, &log,
+    state.controls = MainControls{&counts, &cpm,    &mrhr,  &avg_cpm, &avg_mrhr,  &log,
                                   &start,  &cancel, &graph, &repeat,  &sampletime};
   }
 };

@@ -1,0 +1,64 @@
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <fstream>
+#include <sstream>
+
+UiTest::UiTest() {
+  previous_dir_ = std::filesystem::current_path();
+  dir_ = std::filesystem::temp_directory_path() /
+         ("blipcount-ui-" + std::to_string(::getpid()) + "-" +
+          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(dir_);
+  std::filesystem::create_directories(dir_);
+  std::filesystem::current_path(dir_);
+  state_.owner = &queue_;
+}
+
+UiTest::~UiTest() {
+  window_.reset();
+  queue_.RunPending();
+  std::filesystem::current_path(previous_dir_);
+  std::filesystem::remove_all(dir_);
+}
+
+CBlipcountDlg& UiTest::Open() {
+  auto device = device_;
+  window_ = std::make_unique<CBlipcountDlg>(
+      state_, desktop_, [device] { return std::make_unique<FakeAudioInput>(device); });
+  window_->OnInitDialog();
+  window_->show();
+  QApplication::processEvents();
+  return *window_;
+}
+
+void UiTest::Close() {
+  window_->reject();
+  window_.reset();
+}
+
+std::vector<std::string> UiTest::Log() const {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < window_->log().size(); ++i) lines.push_back(window_->log().Line(i));
+  return lines;
+}
+
+std::string UiTest::Text(int id) { return window_->field(id).Text(); }
+
+void UiTest::Type(int id, const std::string& text) { window_->field(id).SetText(text); }
+
+bool UiTest::CompletePeriod() {
+  const std::vector<uint8_t> silence(device_->buffer.size(), 128);
+  const bool done = device_->Complete(silence);
+  queue_.RunPending();
+  return done;
+}
+
+std::string UiTest::ReadFile(const std::string& name) const {
+  std::ifstream in(dir_ / name, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}

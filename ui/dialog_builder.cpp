@@ -1,0 +1,173 @@
+#include "ui/dialog_builder.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include "ui/pictures.h"
+
+QFont DialogFont(const DialogTemplate& dialog) {
+  QFont font(QString::fromUtf8(dialog.font_family));
+  font.setPointSize(dialog.font_points);
+  if (!QFontInfo(font).exactMatch()) {
+    font = QFont();
+    font.setStyleHint(QFont::SansSerif);
+    font.setFamilies({QStringLiteral("Sans Serif"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(dialog.font_points);
+  }
+  return font;
+}
+
+BaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int alphabet = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return BaseUnits{(alphabet + 26) / 52, metrics.height()};
+}
+
+QSize ClientSize(const DialogTemplate& dialog) {
+  const BaseUnits units = BaseUnitsOf(DialogFont(dialog));
+  return QSize(units.X(dialog.width), units.Y(dialog.height));
+}
+
+namespace {
+
+QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
+  const QString text = QString::fromUtf8(control.text);
+  switch (control.kind) {
+    case ControlKind::kEdit: {
+      auto* edit = new QLineEdit(&parent);
+      edit->setReadOnly((control.styles & kStyleReadOnly) != 0);
+      return edit;
+    }
+    case ControlKind::kMultiLineEdit: {
+      auto* edit = new QPlainTextEdit(&parent);
+      edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      edit->setTabChangesFocus(true);
+      return edit;
+    }
+    case ControlKind::kPushButton:
+    case ControlKind::kDefaultPushButton: {
+      auto* button = new QPushButton(text, &parent);
+      // Enter presses the focused button or the template's default one, as in any dialog.
+      button->setAutoDefault(true);
+      button->setDefault(control.kind == ControlKind::kDefaultPushButton);
+      return button;
+    }
+    case ControlKind::kCheckBox:
+      return new QCheckBox(text, &parent);
+    case ControlKind::kText:
+    case ControlKind::kTextRight:
+    case ControlKind::kTextCentreBorder: {
+      auto* label = new QLabel(text, &parent);
+      label->setWordWrap(true);
+      label->setTextFormat(Qt::PlainText);
+      Qt::Alignment align = Qt::AlignTop;
+      if (control.kind == ControlKind::kTextRight) align |= Qt::AlignRight;
+      if (control.kind == ControlKind::kTextCentreBorder) {
+        align |= Qt::AlignHCenter;
+        label->setFrameStyle(QFrame::Box | QFrame::Plain);
+      }
+      label->setAlignment(align);
+      return label;
+    }
+    case ControlKind::kGroupBox: {
+      auto* group = new QGroupBox(text, &parent);
+      group->setFocusPolicy(Qt::NoFocus);
+      return group;
+    }
+    case ControlKind::kListBox: {
+      auto* list = new QListView(&parent);
+      list->setUniformItemSizes(true);
+      list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      return list;
+    }
+    case ControlKind::kIcon: {
+      auto* label = new QLabel(&parent);
+      label->setPixmap(ProgramIcon().pixmap(32, 32));
+      return label;
+    }
+    case ControlKind::kPicture: {
+      auto* label = new QLabel(&parent);
+      label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setPixmap(AboutPicture());
+      return label;
+    }
+  }
+  return nullptr;
+}
+
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kEdit:
+    case ControlKind::kMultiLineEdit:
+    case ControlKind::kPushButton:
+    case ControlKind::kDefaultPushButton:
+    case ControlKind::kCheckBox:
+    case ControlKind::kListBox:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+BuiltDialog BuildDialog(QWidget& window, const DialogTemplate& dialog) {
+  BuiltDialog built;
+  const QFont font = DialogFont(dialog);
+  window.setFont(font);
+  built.units_ = BaseUnitsOf(font);
+  const BaseUnits& units = built.units_;
+  window.setWindowTitle(QString::fromUtf8(dialog.caption));
+  const QSize size(units.X(dialog.width), units.Y(dialog.height));
+  if (dialog.styles & kWindowSizable) {
+    window.resize(size);  // resizing moves no control
+  } else {
+    window.setFixedSize(size);
+  }
+
+  QWidget* previous_focus = nullptr;
+  for (const ControlTemplate& control : dialog.controls) {
+    QWidget* widget = MakeControl(control, window);
+    widget->setGeometry(units.X(control.x), units.Y(control.y), units.X(control.width),
+                        units.Y(control.height));
+    if (control.styles & kStyleDisabled) widget->setEnabled(false);
+    if (TakesFocus(control.kind)) {
+      widget->setFocusPolicy(Qt::StrongFocus);
+      if (previous_focus != nullptr) QWidget::setTabOrder(previous_focus, widget);
+      previous_focus = widget;
+    } else {
+      // Texts, frames and pictures neither take the focus nor catch the mouse: the controls
+      // that lie inside a group box stay clickable.
+      widget->setFocusPolicy(Qt::NoFocus);
+      widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    if (control.id != kNoId) built.by_id_.insert(control.id, widget);
+    built.in_order_.append(widget);
+  }
+  // Group boxes lie under everything else, whatever their place in the template.
+  for (QWidget* widget : std::as_const(built.in_order_)) {
+    if (qobject_cast<QGroupBox*>(widget) != nullptr) widget->lower();
+  }
+  // A text's mnemonic moves the focus to the control it names.
+  for (size_t i = 0; i < dialog.controls.size(); ++i) {
+    const ControlTemplate& control = dialog.controls[i];
+    if (control.buddy == kNoId) continue;
+    if (auto* label = qobject_cast<QLabel*>(built.in_order_[static_cast<qsizetype>(i)])) {
+      label->setBuddy(built.Control(control.buddy));
+    }
+  }
+  return built;
+}

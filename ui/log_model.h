@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractListModel>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/controls.h"
+
+class QListView;
+
+// The log list's lines, packed end to end in one buffer with an index of line ends, so that
+// millions of lines stay small: about the text itself plus 8 bytes a line.
+class LogModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+  void Append(const std::string& line);
+  void Clear();
+  size_t size() const { return ends_.size(); }
+  std::string Line(size_t row) const;
+
+ private:
+  std::string text_;
+  std::vector<uint64_t> ends_;
+};
+
+// The log list as the core sees it: each line appended and scrolled into view.
+class LogListControl : public LogControl {
+ public:
+  LogListControl(QListView* view, LogModel* model) : view_(view), model_(model) {}
+  void AddLine(const std::string& line) override;
+  size_t LineCount() const override { return model_->size(); }
+  void Clear() override { model_->Clear(); }
+
+  // Called with every line after it is shown (for watching the program from outside).
+  void SetObserver(std::function<void(const std::string&)> observer) {
+    observer_ = std::move(observer);
+  }
+
+ private:
+  QListView* view_;
+  LogModel* model_;
+  std::function<void(const std::string&)> observer_;
+};

@@ -1,0 +1,88 @@
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ui/app.h"
+#include "ui/main_window.h"
+#include "ui/scripted_desktop.h"
+#include "ui/startup_clock.h"
+
+namespace {
+
+int signal_pipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  const char byte = 1;
+  // Nothing to do when the pipe is full: a close request is already on its way.
+  [[maybe_unused]] ssize_t written = write(signal_pipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the main window the cancel way, so the settings are still written.
+void CloseOnTerminate(CBlipcountDlg& window) {
+  if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte;
+    while (read(signal_pipe[0], &byte, 1) > 0) {
+    }
+    window.reject();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminate;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool EnvironmentFlag(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::string(value) == "1";
+}
+
+}  // namespace
+
+// The program takes no options. Three environment variables exist only for watching it from
+// outside in tests and measurements:
+//   BLIPCOUNT_LOG_TO_STDERR=1          every log line also goes to standard error;
+//   BLIPCOUNT_QUIT_AFTER_FIRST_PAINT=1 prints the start-up time at the first paint and ends;
+//   BLIPCOUNT_TEST_DATA_FILE=PATH      after "Done counting." the Options dialog runs by itself:
+//                                      Save As to PATH, Start Server on the set port, Done.
+int main(int argc, char** argv) {
+  StartupClock::MarkMainEntry();
+  QApplication application(argc, argv);
+
+  const bool log_to_stderr = EnvironmentFlag("BLIPCOUNT_LOG_TO_STDERR");
+  const bool quit_after_paint = EnvironmentFlag("BLIPCOUNT_QUIT_AFTER_FIRST_PAINT");
+  const char* data_file = std::getenv("BLIPCOUNT_TEST_DATA_FILE");
+  std::unique_ptr<ScriptedDesktop> scripted;
+  AppOptions options;
+  if (data_file != nullptr) {
+    scripted = std::make_unique<ScriptedDesktop>(data_file);
+    options.desktop = scripted.get();
+  }
+  options.on_created = [&](CBlipcountDlg& window) {
+    CloseOnTerminate(window);
+    if (quit_after_paint) StartupClock::QuitAfterFirstPaint(window);
+    const bool script = scripted != nullptr;
+    if (!log_to_stderr && !script) return;
+    window.SetLogObserver([&window, log_to_stderr, script](const std::string& line) {
+      if (log_to_stderr) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+      }
+      if (script && line == "Done counting.") {
+        QMetaObject::invokeMethod(
+            &window, [&window] { window.OnOptions(); }, Qt::QueuedConnection);
+      }
+    });
+  };
+  CBlipcountApp app(std::move(options));
+  return app.InitInstance();
+}

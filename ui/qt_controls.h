@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <string>
+
+#include "core/controls.h"
+#include "ui/data_exchange.h"
+#include "ui/desktop.h"
+
+// The core's control interfaces and the exchange's field interfaces over Qt widgets. The widgets
+// belong to their window; these adapters only point at them. Owner thread.
+
+class LineEditControl : public TextControl, public ExchangeField {
+ public:
+  explicit LineEditControl(QLineEdit* edit) : edit_(edit) {}
+  void SetText(const std::string& text) override { edit_->setText(QString::fromStdString(text)); }
+  std::string Text() const override { return edit_->text().toStdString(); }
+  void FocusAndSelectAll() override {
+    edit_->setFocus(Qt::OtherFocusReason);
+    edit_->selectAll();
+  }
+  QLineEdit* widget() const { return edit_; }
+
+ private:
+  QLineEdit* edit_;
+};
+
+class CheckBoxControl : public ExchangeCheck {
+ public:
+  explicit CheckBoxControl(QCheckBox* box) : box_(box) {}
+  // 0 unchecked, 1 checked, 2 indeterminate (Qt numbers them 0, 2, 1).
+  int State() const override {
+    switch (box_->checkState()) {
+      case Qt::Checked:
+        return 1;
+      case Qt::PartiallyChecked:
+        return 2;
+      default:
+        return 0;
+    }
+  }
+  void SetState(int state) override {
+    box_->setCheckState(state == 1   ? Qt::Checked
+                        : state == 2 ? Qt::PartiallyChecked
+                                     : Qt::Unchecked);
+  }
+
+ private:
+  QCheckBox* box_;
+};
+
+class PushButtonControl : public ButtonControl {
+ public:
+  explicit PushButtonControl(QPushButton* button) : button_(button) {}
+  void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
+  bool IsEnabled() const override { return button_->isEnabled(); }
+
+ private:
+  QPushButton* button_;
+};
+
+// The exchange's warnings as the desktop's message boxes, over a window.
+class WindowMessages : public MessageSink {
+ public:
+  WindowMessages(Desktop& desktop, QWidget* window) : desktop_(desktop), window_(window) {}
+  void Warning(const std::string& text) override { desktop_.Warning(window_, text); }
+
+ private:
+  Desktop& desktop_;
+  QWidget* window_;
+};

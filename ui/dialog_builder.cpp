@@ -82,6 +82,12 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
     case ControlKind::kGroupBox: {
       auto* group = new QGroupBox(text, &parent);
       group->setFocusPolicy(Qt::NoFocus);
+      // The title sits on the frame's top line, as the templates' layouts expect: the frame
+      // begins half a text line below the box's top.
+      group->setStyleSheet(QStringLiteral(
+          "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+          "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+          " left: 6px; padding: 0 2px; }"));
       return group;
     }
     case ControlKind::kListBox: {
@@ -102,7 +108,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setPixmap(AboutPicture());
-      return label;
+      return label;  // sized to its picture below
     }
   }
   return nullptr;
@@ -143,6 +149,12 @@ BuiltDialog BuildDialog(QWidget& window, const DialogTemplate& dialog) {
     QWidget* widget = MakeControl(control, window);
     widget->setGeometry(units.X(control.x), units.Y(control.y), units.X(control.width),
                         units.Y(control.height));
+    if (control.kind == ControlKind::kPicture) {
+      // A picture control takes the size of its picture, whatever the template says.
+      auto* label = static_cast<QLabel*>(widget);
+      const int frame = 2 * label->frameWidth();
+      label->resize(label->pixmap().size() + QSize(frame, frame));
+    }
     if (control.styles & kStyleDisabled) widget->setEnabled(false);
     if (TakesFocus(control.kind)) {
       widget->setFocusPolicy(Qt::StrongFocus);

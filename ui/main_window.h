@@ -91,7 +91,7 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   LogModel log_model_;
   std::unique_ptr<LogListControl> log_control_;
   std::map<int, std::unique_ptr<LineEditControl>> fields_;
-  std::vector<std::unique_ptr<PushButtonControl>> buttons_;
+  std::map<int, std::unique_ptr<PushButtonControl>> buttons_;
   MainValues values_{0, 0, 0, 0.0};
   std::unique_ptr<CaptureController> capture_;
   std::unique_ptr<CGraphDlg> graph_;

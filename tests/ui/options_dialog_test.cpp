@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fstream>
+
 #include "graph/graph_dialog.h"
 #include "support/fake_controls.h"
 #include "ui/comment_dialog.h"

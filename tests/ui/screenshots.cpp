@@ -1,0 +1,62 @@
+// Writes pictures of the main window (after a short run) and of the options dialog, for the
+// documentation and for checking the layout by eye:  ui_screenshots OUTPUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+
+#include "core/owner_thread.h"
+#include "input/fake_audio_input.h"
+#include "ui/comment_dialog.h"
+#include "ui/options_dialog.h"
+#include "ui_test_support.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+  const QString work = QDir::tempPath() + QStringLiteral("/blipcount-screenshots");
+  QDir().mkpath(work);
+  QDir::setCurrent(work);
+  QFile::remove(QStringLiteral("blipcount.ini"));
+
+  TaskQueue queue;
+  CounterState state;
+  state.owner = &queue;
+  FakeDesktop desktop;
+  auto device = std::make_shared<FakeDeviceScript>();
+  CBlipcountDlg window(state, desktop,
+                       [device] { return std::make_unique<FakeAudioInput>(device); });
+  window.OnInitDialog();
+  window.show();
+  window.field(kRepeatField).SetText("5");
+  window.OnStart();
+  // Three periods of a few clicks each.
+  for (int period = 0; period < 3; ++period) {
+    std::vector<uint8_t> samples(device->buffer.size(), 60);
+    for (int i = 0; i < 20 + 7 * period; ++i) samples[300 + i * 250] = 220;
+    device->Complete(samples);
+    queue.RunPending();
+  }
+  QApplication::processEvents();
+  window.grab().save(out + QStringLiteral("/main-window.png"));
+
+  desktop.on_modal = [&](QDialog& dialog) {
+    dialog.show();
+    QApplication::processEvents();
+    dialog.grab().save(out + QStringLiteral("/options-dialog.png"));
+    return int(QDialog::Rejected);
+  };
+  window.OnOptions();
+  window.AddNotes();
+  QApplication::processEvents();
+  window.comment_editor()->grab().save(out + QStringLiteral("/comment-editor.png"));
+  desktop.on_modal = [&](QDialog& dialog) {
+    dialog.show();
+    QApplication::processEvents();
+    dialog.grab().save(out + QStringLiteral("/about-box.png"));
+    return int(QDialog::Rejected);
+  };
+  window.OnAbout();
+  window.reject();
+  return 0;
+}

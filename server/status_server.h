@@ -4,8 +4,7 @@
 #include <memory>
 
 #include "core/counter_state.h"
-
-class StatusServer;  // server/http_server.h
+#include "server/http_server.h"  // StatusServer, complete for those who keep one
 
 // The Start Server command once the port is known: refuses a port outside 1..65535 with a log
 // line (and returns null); otherwise starts a server thread. The returned object stops and joins

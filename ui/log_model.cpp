@@ -1,6 +1,7 @@
 #include "ui/log_model.h"
 
 #include <QListView>
+#include <QTimer>
 
 #include <climits>
 
@@ -44,6 +45,14 @@ void LogModel::Clear() {
 
 void LogListControl::AddLine(const std::string& line) {
   model_->Append(line);
-  view_->scrollToBottom();
+  // Scrolling lays the view's items out again, so a burst of lines scrolls once, when the event
+  // loop next runs and before anything is painted.
+  if (!scroll_pending_) {
+    scroll_pending_ = true;
+    QTimer::singleShot(0, view_, [this] {
+      scroll_pending_ = false;
+      view_->scrollToBottom();
+    });
+  }
   if (observer_) observer_(line);
 }

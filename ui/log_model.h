@@ -30,7 +30,8 @@ class LogModel : public QAbstractListModel {
   std::vector<uint64_t> ends_;
 };
 
-// The log list as the core sees it: each line appended and scrolled into view.
+// The log list as the core sees it: each line appended and scrolled into view. The control must
+// not outlive the view.
 class LogListControl : public LogControl {
  public:
   LogListControl(QListView* view, LogModel* model) : view_(view), model_(model) {}
@@ -47,4 +48,5 @@ class LogListControl : public LogControl {
   QListView* view_;
   LogModel* model_;
   std::function<void(const std::string&)> observer_;
+  bool scroll_pending_ = false;
 };

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/zeroed_block.h"
+
+// Parses and reads an open WAV file positioned at its start. The header test is small: byte 8
+// must be 'W', byte 11 'E', the channel count's low byte 0 or 1 and the block alignment's low
+// byte 1; the rest is taken on trust. The sample bytes are taken from offset 36 on, and their
+// number n is the RIFF chunk size at offset 4, which is reported through `n`.
+//
+// Returns the sample bytes, or an absent block when the file is shorter than its 36-byte header,
+// fails the test, or n exceeds `allocation_limit`. The block holds the bytes the file really
+// supplies, at most n: a file that claims more than it holds costs only what it holds. The
+// caller owns the block.
+ZeroedBlock ReadWaveFile(int fd, uint32_t* n, uint64_t allocation_limit = UINT64_MAX);

@@ -27,7 +27,8 @@ class FieldExchange {
 
 // The run: Start, the per-period completion, Cancel, and closing the device. Every public
 // function runs on the owner thread; the device's completions are posted there through
-// `state.owner`.
+// `state.owner` (which must be set whenever the device is a real one; without an owner the
+// completion runs on the device's notification thread).
 class CaptureController {
  public:
   using DeviceFactory = std::function<std::unique_ptr<AudioInput>()>;
@@ -50,5 +51,6 @@ class CaptureController {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared so that a completion posted before the controller went away can see that it has.
+  std::shared_ptr<Impl> impl_;
 };

@@ -1,0 +1,13 @@
+# Live capture: the controller (pure, tested against a fake device) and the PortAudio device.
+add_library(blipcount_capture STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/capture_controller.cpp
+)
+target_link_libraries(blipcount_capture PUBLIC blipcount_core)
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PORTAUDIO REQUIRED IMPORTED_TARGET portaudio-2.0)
+
+add_library(blipcount_portaudio STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/portaudio_input.cpp
+)
+target_link_libraries(blipcount_portaudio PUBLIC blipcount_core PkgConfig::PORTAUDIO Threads::Threads)

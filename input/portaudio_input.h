@@ -1,0 +1,97 @@
+#pragma once
+
+#include "input/audio_input.h"
+
+#include <portaudio.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <semaphore>
+#include <thread>
+
+// One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
+// APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.
+class PortAudioSession {
+ public:
+  PortAudioSession();
+  ~PortAudioSession();
+  PortAudioSession(const PortAudioSession&) = delete;
+  PortAudioSession& operator=(const PortAudioSession&) = delete;
+
+  bool ok() const { return error_ == paNoError; }
+  PaError error() const { return error_; }
+
+ private:
+  PaError error_;
+};
+
+// An open PortAudio stream; closed (after an abort) on destruction.
+class PortAudioStream {
+ public:
+  PortAudioStream() = default;
+  explicit PortAudioStream(PaStream* stream) : stream_(stream) {}
+  ~PortAudioStream();
+  PortAudioStream(const PortAudioStream&) = delete;
+  PortAudioStream& operator=(const PortAudioStream&) = delete;
+
+  PaStream* get() const { return stream_; }
+
+ private:
+  PaStream* stream_ = nullptr;
+};
+
+// The line input through PortAudio's default input device: unsigned 8-bit samples, one channel
+// or two interleaved. The stream runs from Open to Close; Start and Stop only decide whether
+// its samples go into the queued buffer.
+//
+// The audio thread and the owner hand the buffer over through one atomic state: the audio
+// thread claims it only while recording, copies, and either hands it back (full) or releases
+// the claim; Stop takes it back as soon as no copy is in progress, which is never longer than
+// one device period. A notification thread turns each hand-back into a call of the completion,
+// so the audio thread itself never allocates, locks or calls out.
+class PortAudioInput : public AudioInput {
+ public:
+  PortAudioInput() = default;
+  ~PortAudioInput() override;
+  PortAudioInput(const PortAudioInput&) = delete;
+  PortAudioInput& operator=(const PortAudioInput&) = delete;
+
+  OpenResult Open(const CaptureFormat& format, Completion on_done) override;
+  bool AddBuffer(std::span<std::byte> buffer) override;
+  bool Start() override;
+  void Stop() override;
+  void Close() override;
+
+ private:
+  enum State : int {
+    kEmpty,       // no buffer; samples are dropped
+    kQueued,      // buffer added, not recording
+    kRecording,   // the audio thread may claim the buffer
+    kCopying,     // the audio thread is writing into it
+    kHandedBack,  // done; its completion is on its way
+  };
+
+  static int OnAudio(const void* input, void* output, unsigned long frames,
+                     const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* self);
+  void CopySamples(const uint8_t* input, unsigned long frames);
+  void HandBack();
+  void NotifyLoop();
+
+  std::unique_ptr<PortAudioSession> session_;
+  std::unique_ptr<PortAudioStream> stream_;
+  Completion on_done_;
+  unsigned channels_ = 1;
+
+  std::atomic<int> state_{kEmpty};
+  // Written by the owner before the buffer is queued, and by the audio thread only while it
+  // holds the claim; read by the notification thread after the hand-back.
+  std::byte* buffer_ = nullptr;
+  size_t buffer_size_ = 0;
+  size_t filled_ = 0;
+
+  std::counting_semaphore<> wake_{0};
+  std::atomic<bool> closing_{false};
+  std::thread notifier_;
+};

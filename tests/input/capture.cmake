@@ -1,0 +1,22 @@
+# The capture controller against a fake device, and the real device end to end through
+# PortAudio and ALSA's file plugin.
+add_library(blipcount_capture_test_support STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/click_signal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/temp_dir.cpp
+)
+target_include_directories(blipcount_capture_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(blipcount_capture_test_support PUBLIC blipcount_capture blipcount_portaudio)
+
+add_executable(capture_controller_test ${CMAKE_CURRENT_LIST_DIR}/capture_controller_test.cpp)
+target_link_libraries(capture_controller_test PRIVATE blipcount_capture_test_support
+  blipcount_test_support)
+gtest_discover_tests(capture_controller_test DISCOVERY_TIMEOUT 60)
+
+add_executable(capture_portaudio_test ${CMAKE_CURRENT_LIST_DIR}/capture_portaudio_test.cpp)
+target_link_libraries(capture_portaudio_test PRIVATE blipcount_capture_test_support
+  blipcount_test_support)
+gtest_discover_tests(capture_portaudio_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+
+# 600 one-second periods through the real device (scripts/measure_capture.sh times it).
+add_executable(capture_soak ${CMAKE_CURRENT_LIST_DIR}/capture_soak.cpp)
+target_link_libraries(capture_soak PRIVATE blipcount_capture_test_support)

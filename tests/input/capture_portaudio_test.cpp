@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture_rig.h"
+#include "click_signal.h"
+
+namespace {
+
+// The real PortAudio device over ALSA, whose default capture device is the file plugin
+// reading a raw file of known clicks. The file plugin delivers as fast as it is read, and what
+// arrives while the owner processes a period is dropped, so the file holds far more than the
+// run records.
+struct EndToEndCase {
+  const char* name;
+  bool coincidence;
+  uint32_t clicks_per_second;
+};
+
+class CaptureEndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
+
+TEST_P(CaptureEndToEnd, CountsTheClicksOfEveryPeriod) {
+  const EndToEndCase& c = GetParam();
+  // Between periods the owner's latency lets the plugin run through up to a few hundred
+  // thousand frames; past the file's end ALSA hands out stale frames, which would count wrong.
+  constexpr uint32_t kFileSeconds = 2000;
+  constexpr uint32_t kPeriods = 6;
+  TempDir dir;
+  const std::vector<uint8_t> second = c.coincidence ? CoincidentClicks(11025, c.clicks_per_second)
+                                                    : MonoClicks(11025, c.clicks_per_second);
+  const std::string config = WriteFileCaptureConfig(dir.path(), second, kFileSeconds);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.state.coincidence = c.coincidence ? 1 : 0;
+  rig.fields.values.repeat = kPeriods;
+  rig.controller->OnStart();
+  ASSERT_GE(rig.window.log.lines.size(), 2u);
+  ASSERT_EQ(rig.window.log.lines[1], "Opened Audio Input.");
+  ASSERT_TRUE(rig.controller->capturing());
+  ASSERT_TRUE(rig.RunUntilDone(std::chrono::seconds(60)));
+
+  ASSERT_EQ(rig.state.iteration, kPeriods);
+  for (uint32_t i = 0; i < kPeriods; ++i) {
+    const uint32_t counts = rig.state.history.entries()[i];
+    // One fewer only when a click falls on the period's first frame.
+    EXPECT_TRUE(counts == c.clicks_per_second || counts == c.clicks_per_second - 1)
+        << "period " << i + 1 << " counted " << counts;
+  }
+  EXPECT_EQ(rig.state.sample_buffer.size(), 11025u * (c.coincidence ? 2 : 1));
+  rig.controller->StopAndClose();
+  EXPECT_FALSE(rig.controller->device_open());
+}
+
+INSTANTIATE_TEST_SUITE_P(FilePlugin, CaptureEndToEnd,
+                         ::testing::Values(EndToEndCase{"mono", false, 9},
+                                           EndToEndCase{"coincidence", true, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Cancel lands wherever the audio thread happens to be, while a reader thread takes the shared
+// fields the way the status server does. Every run ends, and no period is counted wrong.
+TEST(CaptureRealThreads, CancelAndRestartRaceTheAudioThread) {
+  constexpr uint32_t kClicks = 9;
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, kClicks), 4000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.fields.values.repeat = 1000;
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    while (!stop.load()) {
+      std::lock_guard lock(rig.state.shared_mutex);
+      uint64_t sum = 0;
+      for (uint32_t counts : rig.state.history.First(rig.state.iteration)) sum += counts;
+      EXPECT_LE(sum, uint64_t{kClicks} * rig.state.iteration);
+    }
+  });
+
+  for (int run = 0; run < 5; ++run) {
+    SCOPED_TRACE(run);
+    rig.controller->OnStart();
+    ASSERT_TRUE(rig.controller->capturing());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (rig.state.iteration < 2 && std::chrono::steady_clock::now() < end) {
+      rig.owner.WaitAndRun(std::chrono::milliseconds(10));
+    }
+    // Some time into the third period (or between two).
+    std::this_thread::sleep_for(std::chrono::microseconds(100 * run));
+    rig.controller->OnCancelSampling();
+    ASSERT_TRUE(rig.RunUntilDone(std::chrono::seconds(30)));
+    EXPECT_FALSE(rig.controller->capturing());
+    const uint32_t periods = rig.state.iteration;
+    ASSERT_GE(periods, 3u);
+    for (uint32_t i = 0; i + 1 < periods; ++i) {
+      const uint32_t counts = rig.state.history.entries()[i];
+      EXPECT_TRUE(counts == kClicks || counts == kClicks - 1) << i << ": " << counts;
+    }
+    // The period Cancel cut short holds what was recorded and nothing twice.
+    EXPECT_LE(rig.state.history.entries()[periods - 1], kClicks);
+  }
+  stop.store(true);
+  reader.join();
+  rig.controller->StopAndClose();
+}
+
+TEST(CaptureNoDevice, StartLogsPortAudiosErrorAndStops) {
+  // The only device is a sound card that does not exist. (A configuration with no device at
+  // all trips an assertion inside PortAudio's ALSA host API.)
+  TempDir dir;
+  const std::string config = dir.path() + "/asound.conf";
+  std::ofstream(config) << "pcm.!default {\n  type hw\n  card 99\n}\n";
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.controller->OnStart();
+  EXPECT_EQ(rig.window.log.lines,
+            (std::vector<std::string>{"Audio sampling rate = 11025 per second",
+                                      "Error: Device unavailable", "Audio input not open."}));
+  EXPECT_FALSE(rig.controller->device_open());
+  EXPECT_TRUE(rig.window.start.IsEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/owner_thread.h"
+#include "input/capture_controller.h"
+#include "input/portaudio_input.h"
+#include "support/fake_controls.h"
+
+// The capture controller on the real PortAudio device, with the owner thread as a queue that
+// the caller runs: what the end-to-end test and the soak program drive.
+class RealCaptureRig {
+ public:
+  class Fields : public FieldExchange {
+   public:
+    std::optional<MainValues> SaveFields() override { return values; }
+    MainValues values;
+  };
+
+  RealCaptureRig() {
+    state.owner = &owner;
+    window.Attach(state);
+    controller = std::make_unique<CaptureController>(
+        state, [] { return std::make_unique<PortAudioInput>(); }, fields);
+  }
+
+  // Runs the owner's queue until the run has logged "Done counting." or `limit` has passed.
+  bool RunUntilDone(std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      owner.WaitAndRun(std::chrono::milliseconds(50));
+      if (!window.log.lines.empty() && window.log.lines.back() == "Done counting.") return true;
+    }
+    return false;
+  }
+
+  CounterState state;
+  TaskQueue owner;
+  FakeWindow window;
+  Fields fields;
+  std::unique_ptr<CaptureController> controller;
+};
+
+// A fresh directory under $TMPDIR (or /tmp), removed with what it holds on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};

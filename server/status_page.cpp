@@ -33,6 +33,18 @@ constexpr std::array<char, 4 * 10000> MakeShortCounts() {
 
 constexpr std::array<char, 4 * 10000> kShortCounts = MakeShortCounts();
 
+// "00" to "99": longer counts are written two digits at a time.
+constexpr std::array<char, 200> MakeDigitPairs() {
+  std::array<char, 200> pairs{};
+  for (int value = 0; value < 100; ++value) {
+    pairs[2 * value] = static_cast<char>('0' + value / 10);
+    pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
+  }
+  return pairs;
+}
+
+constexpr std::array<char, 200> kDigitPairs = MakeDigitPairs();
+
 // The longest "%4d, " of a 32-bit count: "-2147483648, ".
 constexpr size_t kLongestCount = 13;
 
@@ -45,17 +57,26 @@ char* AppendCount(char* out, uint32_t counts) {
   } else {
     const bool negative = static_cast<int32_t>(counts) < 0;
     uint32_t magnitude = negative ? 0u - counts : counts;
-    char digits[12];
-    char* first = digits + sizeof digits;
-    do {
-      *--first = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0);
-    if (negative) *--first = '-';
-    const size_t length = static_cast<size_t>(digits + sizeof digits - first);
-    for (size_t pad = length; pad < 4; ++pad) *out++ = ' ';
-    std::memcpy(out, first, length);
-    out += length;
+    size_t digits = 5;  // at least 10000 here, or a negative number of at least one digit
+    for (uint32_t bound = 100000; digits < 10 && magnitude >= bound; bound *= 10) ++digits;
+    if (magnitude < 10000)
+      digits = magnitude < 10 ? 1 : magnitude < 100 ? 2 : magnitude < 1000 ? 3 : 4;
+    const size_t width = digits + (negative ? 1 : 0);
+    for (size_t pad = width; pad < 4; ++pad) *out++ = ' ';
+    if (negative) *out++ = '-';
+    // Written from the last digit back, two at a time.
+    char* last = out + digits;
+    while (magnitude >= 100) {
+      last -= 2;
+      std::memcpy(last, kDigitPairs.data() + 2 * (magnitude % 100), 2);
+      magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+      std::memcpy(last - 2, kDigitPairs.data() + 2 * magnitude, 2);
+    } else {
+      *(last - 1) = static_cast<char>('0' + magnitude);
+    }
+    out += digits;
   }
   *out++ = ',';
   *out++ = ' ';

@@ -50,7 +50,7 @@ bool EnvironmentFlag(const char* name) {
 
 // The program takes no options. Three environment variables exist only for watching it from
 // outside in tests and measurements:
-//   BLIPCOUNT_LOG_TO_STDERR=1          every log line also goes to standard error;
+//   BLIPCOUNT_LOG_TO_STDERR=1          every log line also goes to standard error, after "log| ";
 //   BLIPCOUNT_QUIT_AFTER_FIRST_PAINT=1 prints the start-up time at the first paint and ends;
 //   BLIPCOUNT_TEST_DATA_FILE=PATH      after "Done counting." the Options dialog runs by itself:
 //                                      Save As to PATH, Start Server on the set port, Done.
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     if (!log_to_stderr && !script) return;
     window.SetLogObserver([&window, log_to_stderr, script](const std::string& line) {
       if (log_to_stderr) {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "log| %s\n", line.c_str());
         std::fflush(stderr);
       }
       if (script && line == "Done counting.") {

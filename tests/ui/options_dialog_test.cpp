@@ -348,7 +348,10 @@ TEST_F(OptionsTest, ReadFileAnalysesTheChosenRecording) {
   Open();
   // Two seconds of 8-bit mono samples with 5 clicks, in a canonical header.
   std::vector<uint8_t> samples(2 * 11025, 60);
-  for (int i = 0; i < 5; ++i) samples[1000 + i * 3000] = 250;
+  // Each click jumps up once and then decays slowly, so only its rise counts.
+  for (int i = 0; i < 5; ++i) {
+    for (int j = 0; j < 190; ++j) samples[1000 + i * 3000 + j] = static_cast<uint8_t>(250 - j);
+  }
   const uint32_t riff = 36 + samples.size();
   std::string file = "RIFF";
   for (int i = 0; i < 4; ++i) file += static_cast<char>((riff >> (8 * i)) & 0xff);

@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,6 +113,35 @@ TEST(CaptureRealThreads, CancelAndRestartRaceTheAudioThread) {
   stop.store(true);
   reader.join();
   rig.controller->StopAndClose();
+}
+
+// Opening and closing the device prints nothing of the host APIs' probing (JACK's "cannot
+// connect to server", ALSA's unknown PCMs) on stderr, and stderr works again afterwards.
+TEST(CaptureQuiet, OpenAndCloseKeepStderrClean) {
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, 3), 100);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+  const std::string captured = dir.path() + "/stderr.txt";
+  const int saved = dup(STDERR_FILENO);
+  const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(saved, 0);
+  ASSERT_GE(file, 0);
+  dup2(file, STDERR_FILENO);
+  {
+    RealCaptureRig rig;
+    rig.fields.values.repeat = 1;
+    rig.controller->OnStart();
+    rig.RunUntilDone(std::chrono::seconds(30));
+    rig.controller->StopAndClose();
+  }
+  fputs("after\n", stderr);
+  fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  close(file);
+  std::ifstream in(captured);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "after\n");
 }
 
 TEST(CaptureNoDevice, StartLogsPortAudiosErrorAndStops) {

@@ -11,13 +11,29 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "capture_rig.h"
 #include "click_signal.h"
+
+// Every operator new of the program, to show what the run allocates per period. These are the
+// replaceable allocation functions themselves, so pairing them with malloc and free is right.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+std::atomic<uint64_t> g_allocations{0};
+
+void* operator new(size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -44,13 +60,16 @@ int main(int argc, char** argv) {
   rig.fields.values.repeat = periods;
   rig.state.logconfidence = 0;
   const double cpu_before = CpuSeconds();
+  uint64_t allocations_before = 0;
   const auto begin = std::chrono::steady_clock::now();
   rig.controller->OnStart();
+  allocations_before = g_allocations.load();
   if (!rig.controller->capturing()) {
     for (const std::string& line : rig.window.log.lines) std::fprintf(stderr, "%s\n", line.c_str());
     return 2;
   }
   const bool done = rig.RunUntilDone(std::chrono::seconds(600));
+  const uint64_t allocations = g_allocations.load() - allocations_before;
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   rig.controller->StopAndClose();
@@ -64,6 +83,9 @@ int main(int argc, char** argv) {
       if (++wrong <= 10) std::printf("period %u counted %u\n", index, counts);
     }
   }
+  std::printf("%llu operator-new allocations while the periods ran (%.2f per period)\n",
+              static_cast<unsigned long long>(allocations),
+              periods > 0 ? static_cast<double>(allocations) / periods : 0.0);
   std::printf(
       "periods %u of %u, %u with a wrong count, %.3f s wall, %.3f s CPU in the run "
       "(%.2f ms per second of audio)\n",

@@ -33,7 +33,10 @@ int main(int argc, char** argv) {
   // Three periods of a few clicks each.
   for (int period = 0; period < 3; ++period) {
     std::vector<uint8_t> samples(device->buffer.size(), 60);
-    for (int i = 0; i < 20 + 7 * period; ++i) samples[300 + i * 250] = 220;
+    // Each click jumps up once and decays slowly, so only its rise counts.
+    for (int i = 0; i < 20 + 7 * period; ++i) {
+      for (int j = 0; j < 150; ++j) samples[300 + i * 250 + j] = static_cast<uint8_t>(210 - j);
+    }
     device->Complete(samples);
     queue.RunPending();
   }

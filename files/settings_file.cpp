@@ -16,7 +16,7 @@ namespace {
 // The reader keeps at most this many characters of a key word or the title.
 constexpr size_t kMaxTokenChars = 127;
 // A settings file is a few hundred bytes; the reader looks no further than this.
-constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxFileBytes = size_t{16} * 1024 * 1024;
 
 // An empty or all-blank title would be written as a line with nothing visible on it, which every
 // reader passes over, taking the savegraph line as the title. It is written as two double

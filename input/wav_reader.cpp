@@ -36,7 +36,7 @@ uint32_t LittleEndian32(const unsigned char* bytes) {
 // a claimed size never turns into one huge allocation.
 ZeroedBlock ReadStream(int fd, uint64_t wanted, uint64_t limit) {
   std::vector<std::byte> bytes;
-  constexpr size_t kStep = 64 * 1024;
+  constexpr size_t kStep = size_t{64} * 1024;
   while (bytes.size() < wanted) {
     const size_t before = bytes.size();
     const size_t step = static_cast<size_t>(std::min<uint64_t>(kStep, wanted - before));

@@ -15,7 +15,7 @@ packages=(
   chromium
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(wrk nginx-light xvfb imagemagick x11-utils)
+  packages+=(wrk nginx-light curl xvfb imagemagick x11-utils hyperfine)
 fi
 
 missing=()

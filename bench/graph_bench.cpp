@@ -64,7 +64,7 @@ void ReportShareOfLimit(benchmark::State& state, std::chrono::steady_clock::dura
 void BM_LayOut(benchmark::State& state) {
   const GraphInput input = Input(History(static_cast<size_t>(state.range(0))));
   const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
     GraphPicture picture = LayOutGraph(input);
     benchmark::DoNotOptimize(picture.steps.data());
   }
@@ -76,7 +76,7 @@ void BM_LayOutAndPaint(benchmark::State& state) {
   const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   QImage image(kWidth, kHeight, QImage::Format_RGB32);
   const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
     const GraphPicture picture = LayOutGraph(input);
     PaintGraph(picture, font, image);
     benchmark::DoNotOptimize(image.constBits());

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QDir>
 #include <QKeyEvent>
 #include <QListView>
 #include <QPushButton>
@@ -145,7 +146,8 @@ void CBlipcountDlg::OnGraph() { OnGraphCommand(state_, graph_, this); }
 
 void CBlipcountDlg::OnHelp() {
   // The document in the working directory; a missing one gets no message.
-  desktop_.OpenUrl(QUrl::fromLocalFile(QString::fromUtf8(kHelpDocument)));
+  desktop_.OpenUrl(
+      QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromUtf8(kHelpDocument))));
 }
 
 void CBlipcountDlg::OnClearLog() { log_control_->Clear(); }

@@ -212,7 +212,7 @@ TEST_F(UiTest, HelpOpensTheDocumentInTheWorkingDirectory) {
   window.controls().Get<QPushButton>(kHelpButton)->click();
   ASSERT_EQ(desktop_.urls.size(), 1u);
   EXPECT_TRUE(desktop_.urls[0].isLocalFile());
-  EXPECT_EQ(desktop_.urls[0].toLocalFile().toStdString(), "Help.html");
+  EXPECT_EQ(desktop_.urls[0].toLocalFile().toStdString(), (dir_ / "Help.html").string());
 }
 
 TEST_F(UiTest, EnterWithValidFieldsEndsAndWritesTheSettings) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // The parse rules on their own, beside the window tests that show the messages.
@@ -50,6 +54,39 @@ TEST(ParseFloat, Rules) {
   EXPECT_EQ(FormatFloat(static_cast<float>(123.4)), "123.400001525879");
   EXPECT_EQ(FormatFloat(600), "600");
   EXPECT_EQ(NumberRangeMessage(1, 9999999999.0), "Please enter a number between 1 and 9999999999.");
+}
+
+}  // namespace
+
+namespace {
+
+struct Box : ExchangeCheck {
+  int state = 0;
+  int State() const override { return state; }
+  void SetState(int s) override { state = s; }
+};
+
+struct Messages : MessageSink {
+  void Warning(const std::string& text) override { shown.push_back(text); }
+  std::vector<std::string> shown;
+};
+
+// Loading a check state other than 0, 1 or 2 first makes it 0; saving reads the box.
+TEST(DataExchangeCheck, LoadsOnlyZeroOneOrTwo) {
+  Messages messages;
+  for (const auto& [value, shown] : {std::pair{0, 0}, {1, 1}, {2, 2}, {3, 0}, {-1, 0}}) {
+    Box box;
+    int32_t member = value;
+    DataExchange(DataExchange::Direction::kLoad, messages).Check(box, member);
+    EXPECT_EQ(box.state, shown) << value;
+    EXPECT_EQ(member, shown) << value;
+  }
+  Box box;
+  box.state = 1;
+  int32_t member = 0;
+  DataExchange(DataExchange::Direction::kSave, messages).Check(box, member);
+  EXPECT_EQ(member, 1);
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

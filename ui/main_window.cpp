@@ -260,6 +260,16 @@ void CBlipcountDlg::OnOK() {
   accept();
 }
 
+void CBlipcountDlg::setVisible(bool visible) {
+  QDialog::setVisible(visible);
+  // A dialog that is shown makes its first button the default one; this window has none, only
+  // the focused button takes Enter.
+  if (!visible) return;
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    if (button->isDefault() && !button->hasFocus()) button->setDefault(false);
+  }
+}
+
 void CBlipcountDlg::done(int result) {
   QDialog::done(result);
   OnDestroy();

@@ -299,3 +299,19 @@ TEST_F(UiTest, AboutBoxLinksAndDone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiTest, NoDefaultButtonButEnterPressesTheFocusedOne) {
+  CBlipcountDlg& window = Open();
+  for (QPushButton* button : window.findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  }
+  auto* clear = window.controls().Get<QPushButton>(kClearLogButton);
+  clear->setFocus();
+  QTest::keyClick(clear, Qt::Key_Return);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(Log().empty());  // Clear Log ran; the window did not end
+}
+
+}  // namespace

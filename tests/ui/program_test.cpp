@@ -196,8 +196,11 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
       "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()};
   // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
   // below a module that has been unloaded (see tests/lsan.supp).
-  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
-    environment.push_back(std::string("ASAN_OPTIONS=") + asan + ":fast_unwind_on_malloc=0");
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":fast_unwind_on_malloc=0");
+  if (std::getenv("LSAN_OPTIONS") == nullptr) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
   }
   Program program(dir.string(), environment);
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))

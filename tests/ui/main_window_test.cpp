@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -312,6 +313,41 @@ TEST_F(UiTest, NoDefaultButtonButEnterPressesTheFocusedOne) {
   QTest::keyClick(clear, Qt::Key_Return);
   EXPECT_TRUE(window.isVisible());
   EXPECT_TRUE(Log().empty());  // Clear Log ran; the window did not end
+}
+
+}  // namespace
+
+namespace {
+
+// The builder: places in dialog units through the font's base units, the template's order as
+// the tab order, the mnemonics kept.
+TEST_F(UiTest, TemplateBecomesTheWindowsLayoutAndTabOrder) {
+  CBlipcountDlg& window = Open();
+  const BaseUnits units = window.controls().units();
+  const QFontMetrics metrics(window.font());
+  EXPECT_EQ(units.vertical, metrics.height());
+  EXPECT_EQ(units.horizontal, (metrics.horizontalAdvance(QStringLiteral(
+                                   "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) +
+                               26) /
+                                  52);
+  EXPECT_EQ(window.size(), QSize(315 * units.horizontal / 4, 199 * units.vertical / 8));
+  EXPECT_EQ(window.controls().Control(kThresholdField)->geometry(),
+            QRect(112 * units.horizontal / 4, 70 * units.vertical / 8, 40 * units.horizontal / 4,
+                  14 * units.vertical / 8));
+
+  std::vector<QWidget*> expected;
+  for (const ControlTemplate& control : MainWindowTemplate().controls) {
+    if (control.id == kNoId) continue;  // texts and frames take no focus
+    expected.push_back(window.controls().Control(control.id));
+  }
+  std::vector<QWidget*> chain{expected.front()};
+  for (QWidget* w = expected.front()->nextInFocusChain();
+       w != expected.front() && chain.size() < expected.size(); w = w->nextInFocusChain()) {
+    if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w);
+  }
+  EXPECT_EQ(chain, expected);
+  EXPECT_EQ(window.controls().Get<QPushButton>(kClearLogButton)->text().toStdString(),
+            "Clear &Log");
 }
 
 }  // namespace

@@ -24,25 +24,17 @@ if ((demo)); then
   demodir="$workdir/demo"
   mkdir -p "$demodir"
   raw="$demodir/clicks.raw"
-  if [[ ! -s "$raw" ]]; then
-    # One second of the line input: 9 clicks, each a jump of 140 above the quiet level that
-    # decays by one per sample, which the default threshold (100) counts once.
-    second="$demodir/second.raw"
-    : >"$second"
-    {
-      quiet=$(printf '\\%03o' 60)
-      for ((click = 0; click < 9; click++)); do
-        for ((i = 0; i < 140; i++)); do printf "\\$(printf '%03o' $((200 - i)))"; done
-        for ((i = 140; i < 1225; i++)); do printf "$quiet"; done
-      done
-    } >"$second"
-    # An hour of it: the plugin plays the file once, and reads ahead while a period is counted.
-    for ((i = 0; i < 3600; i++)); do cat "$second"; done >"$raw"
-    rm -f "$second"
+  recording="$source_dir/samples/clicks-10s-9cps.wav"
+  if [[ ! -s "$raw" || "$raw" -ot "$recording" ]]; then
+    # The shipped recording's samples (after its 44-byte header), an hour of them: the plugin
+    # plays the file once, and reads on while a period is being counted.
+    tail -c +45 "$recording" >"$demodir/ten-seconds.raw"
+    for ((i = 0; i < 360; i++)); do cat "$demodir/ten-seconds.raw"; done >"$raw"
+    rm -f "$demodir/ten-seconds.raw"
   fi
   sed "s|@RAW@|$raw|" "$source_dir/scripts/demo-alsa.conf" >"$demodir/asound.conf"
   export ALSA_CONFIG_PATH="$demodir/asound.conf"
-  echo "Demo: the line input plays $raw (9 clicks per second). Press Start."
+  echo "Demo: the line input plays $recording (9 clicks per second). Press Start."
 fi
 
 cd "$workdir"

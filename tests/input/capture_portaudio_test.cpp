@@ -28,6 +28,8 @@ struct EndToEndCase {
   uint32_t clicks_per_second;
 };
 
+void PrintTo(const EndToEndCase& c, std::ostream* os) { *os << c.name; }
+
 class CaptureEndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
 
 TEST_P(CaptureEndToEnd, CountsTheClicksOfEveryPeriod) {

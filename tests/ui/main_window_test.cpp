@@ -91,6 +91,11 @@ struct MainCase {
   double scale;
 };
 
+// Names the case in the test list by the field and the text typed.
+void PrintTo(const MainCase& c, std::ostream* os) {
+  *os << "field " << c.field << " \"" << c.text << "\"";
+}
+
 class MainExchange : public UiTest, public ::testing::WithParamInterface<MainCase> {};
 
 TEST_P(MainExchange, OptionsCommandCopiesWhatTheExchangeLeft) {

@@ -120,6 +120,11 @@ struct OptionsCase {
   const char* message;
 };
 
+// Names the case in the test list by the field and the text typed.
+void PrintTo(const OptionsCase& c, std::ostream* os) {
+  *os << "field " << c.field << " \"" << c.text << "\"";
+}
+
 class OptionsExchange : public OptionsTest, public ::testing::WithParamInterface<OptionsCase> {};
 
 TEST_P(OptionsExchange, DoneStaysOpen) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "files/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/fake_controls.h"
 
 namespace {

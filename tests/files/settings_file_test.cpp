@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "files/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -228,7 +228,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadChangesNothing) {
   CounterState state;
   state.sampletime = 42;
   EXPECT_FALSE(ReadSettings(state, dir.File("missing.ini")));
-  EXPECT_FALSE(ReadSettings(state, dir.path().string()));  // a folder
+  EXPECT_FALSE(ReadSettings(state, dir.path()));  // a folder
   EXPECT_EQ(Persisted::Of(state), [] {
     Persisted p;
     p.sampletime = 42;
@@ -241,7 +241,7 @@ TEST_F(SettingsFileTest, AFolderThatCannotBeWrittenFailsAndLeavesNoFile) {
   CounterState state;
   EXPECT_FALSE(WriteSettings(state, dir.File("plain-file/blipcount.ini")));
   EXPECT_FALSE(WriteSettings(state, dir.File("no-such-folder/blipcount.ini")));
-  EXPECT_FALSE(WriteSettings(state, dir.path().string()));  // a folder of that name
+  EXPECT_FALSE(WriteSettings(state, dir.path()));  // a folder of that name
 
   if (geteuid() != 0) {  // root writes into read-only folders
     const std::string locked = dir.File("locked");

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "files/temp_dir.h"
+#include "support/temp_dir.h"
 #include "graph/bitmap_file.h"
 #include "graph/encoder.h"
 

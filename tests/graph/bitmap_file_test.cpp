@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "files/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 # PortAudio and ALSA's file plugin.
 add_library(blipcount_capture_test_support STATIC
   ${CMAKE_CURRENT_LIST_DIR}/click_signal.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/temp_dir.cpp
 )
 target_include_directories(blipcount_capture_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(blipcount_capture_test_support PUBLIC blipcount_capture blipcount_portaudio)

@@ -11,6 +11,7 @@
 #include "input/capture_controller.h"
 #include "input/portaudio_input.h"
 #include "support/fake_controls.h"
+#include "support/temp_dir.h"
 
 // The capture controller on the real PortAudio device, with the owner thread as a queue that
 // the caller runs: what the end-to-end test and the soak program drive.
@@ -44,17 +45,4 @@ class RealCaptureRig {
   FakeWindow window;
   Fields fields;
   std::unique_ptr<CaptureController> controller;
-};
-
-// A fresh directory under $TMPDIR (or /tmp), removed with what it holds on destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };

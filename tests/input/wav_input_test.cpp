@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/detect.h"
-#include "files/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/fake_controls.h"
 #include "tools/click_gen.h"
 

@@ -239,7 +239,7 @@ class Browser {
 
 TEST(StatusPageInBrowser, ShowsThePictureAndReloadsOncePerPeriod) {
   ASSERT_EQ(access(kChromium, X_OK), 0) << kChromium << " is needed (scripts/setup.sh installs it)";
-  TempDir dir("blipcount-browser");
+  TempDir dir;
   ScopedWorkingDir cwd(dir.path());
   ASSERT_TRUE(WriteTestBitmap("blipcount.bmp"));
   ASSERT_EQ(RunProgram({"cjpeg", "-progressive", "-outfile", "blipcount.jpg", "blipcount.bmp"}), 0);

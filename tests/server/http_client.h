@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "server/unique_fd.h"
+#include "support/temp_dir.h"
 
 // A plain blocking client on 127.0.0.1 for the server tests. Every receive gives up after
 // `timeout_s` seconds, so a server that never answers fails the test instead of hanging it.
@@ -63,31 +64,6 @@ inline std::optional<std::string> Exchange(uint16_t port, std::string_view reque
   if (!fd.valid() || !SendText(fd.get(), request)) return std::nullopt;
   return ReadToClose(fd.get());
 }
-
-// A fresh, empty folder under the system's temporary folder, removed with its content.
-class TempDir {
- public:
-  explicit TempDir(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            (name + "-" + std::to_string(::getpid()) + "-" + std::to_string(++Counter()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  static int& Counter() {
-    static int counter = 0;
-    return counter;
-  }
-  std::filesystem::path path_;
-};
 
 // Runs the test in a folder of its own, where the server looks for its picture.
 class ScopedWorkingDir {

@@ -37,7 +37,7 @@ size_t OpenDescriptors() {
 
 class ServerTest : public ::testing::Test {
  protected:
-  ServerTest() : dir_("blipcount-server"), cwd_(dir_.path()) {
+  ServerTest() : cwd_(dir_.path()) {
     window_.Attach(state_);
     state_.owner = &queue_;
     state_.history = CountHistory::Allocate(10);

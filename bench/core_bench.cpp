@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // Detector throughput against the limit of the machine: the fastest sum of every byte of the
 // same buffer. Run: build/release/bench/blipcount_bench
 #include <benchmark/benchmark.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // One drawing pass of the activity graph in a 1000 x 400 window, bars, fill and lines all on:
 // the layout alone (LayOutGraph) and the layout painted into the off-screen RGB32 picture
 // (PaintGraph), over a history of 1,000,000 entries (the limit: a pass under 10 ms) and over

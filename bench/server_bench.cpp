@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // The status page for the largest history (999,999 entries, the largest scroll width) must be
 // built in under 20 ms. Measured here with the snapshot under the mutex, against two baselines
 // in the same run: the list formatted with one snprintf per entry, and a plain copy of as many

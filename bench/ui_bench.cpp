@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // The log list under a long run: a million lines appended one by one, each scrolled into view,
 // as LogLine does after every period. Run with QT_QPA_PLATFORM=offscreen.
 //

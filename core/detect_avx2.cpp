@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // AVX2 kernels. This unit alone is built with -mavx2 and is only called after a run-time check,
 // so it includes nothing whose inline code another unit could pick up.
 #include <immintrin.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 #pragma once
 
 // The vector forms of the two detectors, written once over a small set of byte operations `V`.

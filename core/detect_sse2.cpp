@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // Baseline x86-64 kernels (SSE2 is part of every x86-64 processor).
 #include <emmintrin.h>
 

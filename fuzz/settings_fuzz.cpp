@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // ReadSettings over any file content: no crash, no sanitizer report, and what it stores writes
 // and reads back as the same settings.
 

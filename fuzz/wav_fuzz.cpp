@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // ReadWaveFile and the Read File command over any file content: no crash, no sanitizer report,
 // never more memory than the file holds, and the bytes returned are the file's own.
 

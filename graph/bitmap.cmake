@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # The bitmap writer and the JPEG encoder start (plain C++).
 add_library(blipcount_bitmap STATIC
   ${CMAKE_CURRENT_LIST_DIR}/bitmap_file.cpp

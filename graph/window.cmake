@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # The graph layout (plain C++) and the graph window (Qt).
 add_library(blipcount_graph_layout STATIC ${CMAKE_CURRENT_SOURCE_DIR}/graph_layout.cpp)
 target_include_directories(blipcount_graph_layout PUBLIC ${PROJECT_SOURCE_DIR})

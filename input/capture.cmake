@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # Live capture: the controller (pure, tested against a fake device) and the PortAudio device.
 add_library(blipcount_capture STATIC
   ${CMAKE_CURRENT_LIST_DIR}/capture_controller.cpp

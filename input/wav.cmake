@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # WAV file input: the reader and the Read File command (plain C++).
 add_library(blipcount_wav STATIC
   ${CMAKE_CURRENT_LIST_DIR}/wav_input.cpp

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # CPU cost of live capture: 600 one-second periods through the real PortAudio device, fed by
 # ALSA's file plugin (which delivers as fast as it is read, so this measures cost, not waiting).
 # Prints the soak's own line and /usr/bin/time's figures, and the CPU per second of audio.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # Requests per second of the status server next to nginx serving the same bytes as static files.
 # Both on 127.0.0.1, one connection per request (Connection: close, nginx keepalive_timeout 0,
 # one nginx worker), 1 and 4 connections, 10 seconds each, with wrk.

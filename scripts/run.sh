@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # Sets up, builds and starts Blipcount in its working directory.
 #   scripts/run.sh          the audio line input of this machine
 #   scripts/run.sh --demo   a recording of clicks played as the line input (no meter needed)

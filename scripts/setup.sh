@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # Installs every Debian package that building, running and testing Blipcount needs.
 # Idempotent: asks apt only for what is missing, and updates the package lists once at most.
 # Usage: scripts/setup.sh [--bench]   (--bench adds the tools of the load measurements)

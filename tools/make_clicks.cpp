@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // Writes a recording of evenly spaced meter clicks with a known count.
 //
 //   make_clicks [--seconds S] [--cps N] [--channels 1|2] [--raw] [--rate HZ] OUT

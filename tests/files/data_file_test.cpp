@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "files/data_file.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
 #include "support/fake_controls.h"
+#include "support/temp_dir.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_dir.h"
 #include "graph/bitmap_file.h"
 #include "graph/encoder.h"
+#include "support/temp_dir.h"
 
 namespace {
 

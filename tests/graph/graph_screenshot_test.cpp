@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // The graph window as a user sees it after an hour of a survey: bars, fill and lines on, and one
 // click readout. Saves the window to the PNG named by the first argument (graph-window.png when
 // none) and checks that the saved picture shows the graph. Under a real display (Xvfb) it is the

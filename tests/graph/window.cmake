@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # The graph layout (plain C++) and the graph window (Qt, offscreen).
 add_executable(graph_layout_test ${CMAKE_CURRENT_LIST_DIR}/graph_layout_test.cpp)
 target_link_libraries(graph_layout_test PRIVATE blipcount_graph_layout blipcount_test_support)

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # The capture controller against a fake device, and the real device end to end through
 # PortAudio and ALSA's file plugin.
 add_library(blipcount_capture_test_support STATIC

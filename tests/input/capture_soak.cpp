@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // Runs one-second periods through the real PortAudio device, fed by ALSA's file plugin with a
 // known click train, and checks every period's count. The file plugin delivers as fast as it is
 // read, so the time this takes is the capture's cost, not waiting: run it under /usr/bin/time.

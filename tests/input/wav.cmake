@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Blipcount developers
 # WAV file input: the reader, the Read File command and the shipped click recording.
 add_executable(wav_test
   ${CMAKE_CURRENT_LIST_DIR}/wav_input_test.cpp

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "input/wav_input.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +9,8 @@
 #include <vector>
 
 #include "core/detect.h"
-#include "support/temp_dir.h"
 #include "support/fake_controls.h"
+#include "support/temp_dir.h"
 #include "tools/click_gen.h"
 
 namespace {

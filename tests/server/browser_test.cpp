@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // The status page in a real browser: headless Chromium loads it from the server, decodes the
 // picture that cjpeg made from our bitmap, and reloads the page once per period. The browser is
 // driven over its DevTools pipe (fd 3 in, fd 4 out, messages ended by a zero byte).

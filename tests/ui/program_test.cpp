@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // The whole program from outside: the real binary, started in a temporary working directory with
 // a settings file that starts 3 periods of 1 second at once, recording from ALSA's file plugin
 // (a raw file of known clicks). Its log comes out on standard error (BLIPCOUNT_LOG_TO_STDERR);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
 // Writes pictures of the main window (after a short run) and of the options dialog, for the
 // documentation and for checking the layout by eye:  ui_screenshots OUTPUT_DIR
 #include <QApplication>

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "core/config.h"
 #include "core/controls.h"
 #include "core/history.h"
 #include "core/owner_thread.h"
@@ -49,6 +50,8 @@ struct CounterState {
   uint8_t fillgraph = 0;
   uint8_t savegraph = 0;
   int32_t coincidence = 0;  // only the low byte counts
+  // The settings of blipcount.conf, read once at start-up.
+  Config config;
 
   // Run-time state.
   MainControls controls;

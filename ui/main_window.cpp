@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "core/report.h"
+#include "files/config_file.h"
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
 #include "server/http_server.h"
@@ -110,6 +111,11 @@ void CBlipcountDlg::OnInitDialog() {
   if (ReadSettings(state_, state_.ini_file_name)) take_state();
   DoDataExchange(DataExchange::Direction::kLoad);
   LogLine(state_, state_.banner);
+  // The file of the newer features lies beside the settings file; its problems follow the
+  // banner, one line each.
+  for (const std::string& problem : ReadConfig(kConfigFileName, state_.config).problems) {
+    LogLine(state_, problem);
+  }
   if (state_.autostart != 0) {
     LogLine(state_, "Starting automatically...");
     OnStart();

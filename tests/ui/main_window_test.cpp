@@ -9,6 +9,7 @@
 
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
+#include "support/temp_dir.h"
 #include "ui/about_dialog.h"
 #include "ui_test_support.h"
 
@@ -35,6 +36,18 @@ TEST_F(UiTest, FirstStartWithoutSettingsFile) {
   EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
   EXPECT_EQ(actions.back()->text().toStdString(), kAboutMenuText);
   EXPECT_TRUE(desktop_.warnings.empty());
+}
+
+// blipcount.conf beside the settings file: its good lines apply, each bad one gets a log line
+// after the banner.
+TEST_F(UiTest, ConfigFileIsReadAtOpeningAndItsProblemsLogged) {
+  WriteText("blipcount.conf", "record = no\nmqtt_port = none\nalarm_periods = 4\n");
+  Open();
+  EXPECT_EQ(Log(), (Lines{kBanner,
+                          "blipcount.conf line 2: mqtt_port takes a whole number from 1 to 65535, "
+                          "not \"none\"; ignored."}));
+  EXPECT_FALSE(state_.config.record);
+  EXPECT_EQ(state_.config.alarm_periods, 4u);
 }
 
 TEST_F(UiTest, AutostartRunsStartThenGraphEvenWhenStartFails) {

@@ -8,11 +8,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/controls.h"
 #include "core/history.h"
 #include "core/owner_thread.h"
+#include "core/period.h"
 #include "core/zeroed_block.h"
 
 // `repeat` with this value samples until the run is cancelled.
@@ -67,6 +69,11 @@ struct CounterState {
   float graph_full_scale = 0.0f;
   std::string notes;
   bool notes_open = false;
+  // Where the period being counted comes from: empty for the line input, the file's name while
+  // Read File counts.
+  std::string period_source;
+  // Told of every finished period (owner thread); not owned.
+  std::vector<PeriodListener*> period_listeners;
 
   // Where code on other threads posts its window work (log lines); null runs it directly.
   OwnerThread* owner = nullptr;

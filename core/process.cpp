@@ -3,6 +3,7 @@
 #include "core/process.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "core/detect.h"
@@ -30,6 +31,31 @@ void StoreCounts(CounterState& state, uint32_t counts) {
   }
 }
 
+void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format) {
+  PeriodReport period;
+  period.end_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+  period.start_ms = period.end_ms - int64_t{format.seconds} * 1000;
+  period.seconds = format.seconds;
+  period.counts = counts;
+  const double factor = 60.0 / DivisorSeconds(format.seconds);
+  {
+    std::lock_guard lock(state.shared_mutex);
+    period.cpm = state.current_cpm;
+    period.average_cpm = state.average_counts * factor;
+    period.iteration = state.iteration;
+  }
+  period.mrhr = period.cpm / state.scale;
+  period.usvh = period.mrhr * kMicroSievertPerHourPerMilliRoentgenPerHour;
+  period.forever = state.forever();
+  period.threshold = state.threshold;
+  period.coincidence = format.two_channels;
+  period.timingticksperminute = state.timingticksperminute;
+  period.source = state.period_source;
+  for (PeriodListener* listener : state.period_listeners) listener->OnPeriod(period);
+}
+
 }  // namespace
 
 void ProcessSample(CounterState& state, PeriodFormat format) {
@@ -51,6 +77,7 @@ void ProcessSample(CounterState& state, PeriodFormat format) {
   StoreCounts(state, static_cast<uint32_t>(counts));
   ReportResults(state, counts, format.seconds);
   RepaintGraph(state);
+  if (!state.period_listeners.empty()) TellListeners(state, counts, format);
 }
 
 void ProcessSample(CounterState& state) {

@@ -72,5 +72,7 @@ void ReadWavFileCommand(CounterState& state, const std::string& path, bool captu
   SetField(state.controls.repeat_field, "1");
   SetField(state.controls.sampletime_field, StringPrintf("%d", static_cast<int32_t>(seconds)));
   // The recording is mono: one channel, whatever the coincidence setting says.
+  state.period_source = path;
   ProcessSample(state, PeriodFormat{seconds, false});
+  state.period_source.clear();
 }

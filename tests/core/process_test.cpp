@@ -181,4 +181,36 @@ TEST_F(ProcessSampleTest, RepaintsTheGraphOnlyOnceItIsOpen) {
   EXPECT_EQ(graph.repaints, 1);
 }
 
+// Each listener hears of the period after its report, with the values the window shows.
+TEST_F(ProcessSampleTest, TellsListenersOfEachPeriodAsReported) {
+  struct Listener : PeriodListener {
+    void OnPeriod(const PeriodReport& period) override { periods.push_back(period); }
+    std::vector<PeriodReport> periods;
+  } first, second;
+  state.period_listeners = {&first, &second};
+  state.repeat = 2;
+  state.sampletime = 10;
+  state.timingticksperminute = 6;
+  state.history = CountHistory::Allocate(2);
+  state.period_source = "clicks.wav";
+  FillPeriod(state, 110250, 13);
+  ProcessSample(state);
+  ASSERT_EQ(first.periods.size(), 1u);
+  ASSERT_EQ(second.periods.size(), 1u);
+  const PeriodReport& period = first.periods[0];
+  EXPECT_EQ(period.counts, 12);  // one tick in ten seconds subtracted
+  EXPECT_EQ(period.seconds, 10u);
+  EXPECT_EQ(period.end_ms - period.start_ms, 10000);
+  EXPECT_DOUBLE_EQ(period.cpm, 72.0);
+  EXPECT_DOUBLE_EQ(period.mrhr, 0.12);
+  EXPECT_DOUBLE_EQ(period.usvh, 1.2);
+  EXPECT_DOUBLE_EQ(period.average_cpm, 72.0);
+  EXPECT_EQ(period.iteration, 1u);
+  EXPECT_FALSE(period.forever);
+  EXPECT_EQ(period.threshold, 100u);
+  EXPECT_EQ(period.timingticksperminute, 6u);
+  EXPECT_EQ(period.source, "clicks.wav");
+  EXPECT_EQ(window.cpm.Text(), "72");
+}
+
 }  // namespace

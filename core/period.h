@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Blipcount developers
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Micro-sieverts per hour in one milli-roentgen per hour: the factor that survey meters print
+// on their dual scales.
+inline constexpr double kMicroSievertPerHourPerMilliRoentgenPerHour = 10.0;
+
+// One finished period as the outputs beside the window take it: the record, the station's
+// publishers and the dose arithmetic. The values are the ones the window shows for it.
+struct PeriodReport {
+  // When the period's audio began and ended, UTC, milliseconds since 1970.
+  int64_t start_ms = 0;
+  int64_t end_ms = 0;
+  uint32_t seconds = 0;  // the period's length
+  int32_t counts = 0;    // after the timing-tick subtraction, never negative
+  double cpm = 0.0;
+  double mrhr = 0.0;
+  double usvh = 0.0;
+  double average_cpm = 0.0;
+  uint32_t iteration = 0;  // as the report saw it (1 for the first period of a normal run)
+  bool forever = false;
+  // The settings the period was counted with.
+  uint32_t threshold = 0;
+  bool coincidence = false;
+  uint32_t timingticksperminute = 0;
+  // Empty for the line input; the file's name for Read File.
+  std::string source;
+};
+
+// Something that takes each finished period. Called on the owner thread right after the
+// period's report, in the order the listeners were added; it must return at once (hand the
+// work to a thread of its own where it writes to a disk or a network).
+class PeriodListener {
+ public:
+  virtual ~PeriodListener() = default;
+  virtual void OnPeriod(const PeriodReport& period) = 0;
+};

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 // The range of values a setting may take. One constant per setting, used by every place that
@@ -28,3 +29,12 @@ inline constexpr Range<uint32_t> kMqttPortRange{1, 65535};
 inline constexpr Range<uint32_t> kDeadTimeUsRange{0, 100000};
 inline constexpr Range<double> kAlarmUsvhRange{0.0, 1e9};
 inline constexpr Range<uint32_t> kAlarmPeriodsRange{1, 1000000};
+
+// The 32-bit float that holds a sensitivity of kScaleRange: the nearest one, but never one past
+// the range's end, which the window would refuse when it shows the value again. (9999999999
+// rounds to 10000000000; it is held as 9999998976, the float below.)
+inline float StoredScale(double value) {
+  float stored = static_cast<float>(value);
+  if (static_cast<double>(stored) > kScaleRange.max) stored = std::nextafter(stored, 0.0f);
+  return stored;
+}

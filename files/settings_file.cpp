@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/limits.h"
 #include "core/text_format.h"
 #include "files/atomic_file.h"
 
@@ -210,10 +211,14 @@ void ParseSettings(CounterState& state, std::string_view text) {
   StoreUnsigned(reader.ReadInteger(), 1, UINT32_MAX, state.repeat);
   StoreUnsigned(reader.ReadInteger(), 1, 255, state.threshold);
   if (std::optional<double> scale = reader.ReadFloat()) {
-    // The window keeps the nearest 32-bit float of a value up to 9999999999, which may lie just
-    // above it; the test is made on the float so that such a value reads back.
+    // The range test is made on the 32-bit float, so that the window's largest value reads back
+    // also from a file of an earlier version, which held it rounded up to 10000000000; it is
+    // then kept as the window keeps it, within the range.
     const float value = static_cast<float>(*scale);
-    if (value >= 1.0f && value <= static_cast<float>(9999999999.0)) state.scale = value;
+    if (value >= static_cast<float>(kScaleRange.min) &&
+        value <= static_cast<float>(kScaleRange.max)) {
+      state.scale = StoredScale(*scale);
+    }
   }
   StoreUnsigned(reader.ReadInteger(), 1, 65535, state.webport);
   StoreUnsigned(reader.ReadInteger(), 0, UINT32_MAX, state.timingticksperminute);

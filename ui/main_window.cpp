@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "core/limits.h"
 #include "core/report.h"
 #include "files/config_file.h"
 #include "files/settings_file.h"
@@ -128,19 +129,22 @@ bool CBlipcountDlg::DoDataExchange(DataExchange::Direction direction) {
   DataExchange dx(direction, messages_);
   dx.Unsigned(kThresholdField, field(kThresholdField), values_.threshold, 1, 255);
   dx.Unsigned(kSampleTimeField, field(kSampleTimeField), values_.sampletime, 1, 99999);
-  dx.Float(kSensitivityField, field(kSensitivityField), values_.scale, 1, 9999999999.0);
+  dx.Float(kSensitivityField, field(kSensitivityField), values_.scale, kScaleRange.min,
+           kScaleRange.max);
   dx.Unsigned(kRepeatField, field(kRepeatField), values_.repeat, 1, UINT32_MAX);
   return dx.ok();
 }
 
 std::optional<MainValues> CBlipcountDlg::SaveFields() {
   if (!DoDataExchange(DataExchange::Direction::kSave)) return std::nullopt;
-  return values_;
+  MainValues values = values_;
+  values.scale = StoredScale(values_.scale);  // as the state will hold it
+  return values;
 }
 
 void CBlipcountDlg::StoreValues() {
   state_.threshold = values_.threshold;
-  state_.scale = static_cast<float>(values_.scale);
+  state_.scale = StoredScale(values_.scale);
   std::lock_guard lock(state_.shared_mutex);
   state_.sampletime = values_.sampletime;
   state_.repeat = values_.repeat;

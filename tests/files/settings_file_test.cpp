@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iomanip>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -39,10 +40,10 @@ struct Persisted {
 
 void PrintTo(const Persisted& p, std::ostream* os) {
   *os << "{sampletime " << p.sampletime << ", repeat " << p.repeat << ", threshold " << p.threshold
-      << ", scale " << p.scale << ", webport " << p.webport << ", ticks " << p.timingticksperminute
-      << ", autostart " << p.autostart << ", scrollwidth " << p.scrollwidth << ", title \""
-      << p.graphtitle << "\", savegraph " << int{p.savegraph} << ", coincidence " << p.coincidence
-      << "}";
+      << ", scale " << std::setprecision(12) << p.scale << ", webport " << p.webport << ", ticks "
+      << p.timingticksperminute << ", autostart " << p.autostart << ", scrollwidth "
+      << p.scrollwidth << ", title \"" << p.graphtitle << "\", savegraph " << int{p.savegraph}
+      << ", coincidence " << p.coincidence << "}";
 }
 
 const char kDefaultFile[] =
@@ -141,11 +142,19 @@ TEST(ParseSettings, ReadsByPositionWithTheStreamRules) {
        "sampletime 99999999999999999999\nrepeat 4294967296\nthreshold -2147483649\nscale 1e999\n"
        "webport 80\n",
        With([](Persisted& p) { p.webport = 80; })},
-      {"the largest scale the window takes reads back", "a 1\nb 1\nc 1\nscale 9999999999\n",
+      // The largest sensitivity the window takes, as typed and as earlier versions wrote it
+      // (rounded up to the next 32-bit float): read as the largest float within the range.
+      {"the largest scale the window takes", "a 1\nb 1\nc 1\nscale 9999999999\n",
        With([](Persisted& p) {
          p.repeat = 1;
          p.threshold = 1;
-         p.scale = static_cast<float>(9999999999.0);
+         p.scale = 9999998976.0f;
+       })},
+      {"the largest scale as written before", "a 1\nb 1\nc 1\nscale 10000000000.000000\n",
+       With([](Persisted& p) {
+         p.repeat = 1;
+         p.threshold = 1;
+         p.scale = 9999998976.0f;
        })},
       {"the file ends before the title", "1 1\n2 2\n3 3\n4 4\n5 5\n6 6\n7 7\n8 8\n",
        With([](Persisted& p) { p = {1, 2, 3, 4.0f, 5, 6, 7, 8, "old title", 0, 0}; })},

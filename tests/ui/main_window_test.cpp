@@ -96,6 +96,33 @@ TEST_F(UiTest, SensitivityTypedAsDecimalComesBackAsFloat) {
   window_.reset();
 }
 
+// The window's largest sensitivity is kept so that the window takes it again after a restart:
+// the autostart of the next start runs.
+TEST_F(UiTest, LargestSensitivityStartsAgainAfterARestart) {
+  CounterState saved;
+  saved.autostart = 1;
+  ASSERT_TRUE(WriteSettings(saved, "blipcount.ini"));
+  CBlipcountDlg& window = Open();
+  window.OnCancelSampling();
+  Type(kSensitivityField, "9999999999");
+  QTest::keyClick(window.controls().Control(kSensitivityField), Qt::Key_Escape);
+  window_.reset();
+  EXPECT_NE(ReadFile("blipcount.ini").find("\nscale 9999998976.000000\n"), std::string::npos)
+      << ReadFile("blipcount.ini");
+
+  CounterState restarted;
+  restarted.owner = &queue_;
+  auto device = device_;
+  window_ = std::make_unique<CBlipcountDlg>(
+      restarted, desktop_, [device] { return std::make_unique<FakeAudioInput>(device); });
+  window_->OnInitDialog();
+  EXPECT_EQ(desktop_.warnings, Lines{});
+  EXPECT_EQ(Text(kSensitivityField), "9999998976");
+  const Lines log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Starting recording."), log.end());
+  window_.reset();
+}
+
 // One failing (or accepted) text in one field of the main window. Every case also types "7"
 // into the repeat field, the last of the exchange, which keeps its old value after a failure.
 struct MainCase {

@@ -116,9 +116,10 @@ class SettingsReader {
   }
 
   // The rest of the current line, without its line end, which stays in the stream; nothing when
-  // the file has ended.
-  std::optional<std::string_view> ReadLine() {
+  // the file has ended. `starts_line` tells whether nothing stood before it on its line.
+  std::optional<std::string_view> ReadLine(bool& starts_line) {
     if (pos_ >= text_.size()) return std::nullopt;
+    starts_line = pos_ == 0 || text_[pos_ - 1] == '\n';
     size_t end = text_.find('\n', pos_);
     if (end == std::string_view::npos) end = text_.size();
     std::string_view line = text_.substr(pos_, end - pos_);
@@ -151,10 +152,12 @@ std::string_view WithoutTrailingReturns(std::string_view text) {
   return text;
 }
 
-std::string DecodeTitle(std::string_view line) {
+// The title as the line shows it. Quotes alone are the writer's marks only at the start of the
+// line, where it writes them: after blanks (which the reading passes over) they are the title.
+std::string DecodeTitle(std::string_view line, bool starts_line) {
   line = WithoutTrailingReturns(line);
   std::string title(line);
-  if (OnlyQuotes(title) && title.size() >= 2) {
+  if (starts_line && OnlyQuotes(title) && title.size() >= 2) {
     title.pop_back();
     if (title.size() == 1) title.clear();  // the empty title
   }
@@ -226,8 +229,10 @@ void ParseSettings(CounterState& state, std::string_view text) {
     state.autostart = static_cast<int32_t>(*autostart.bits);
   }
   StoreUnsigned(reader.ReadInteger(), 1, 999999, state.scrollwidth);
-  if (std::optional<std::string_view> line = reader.ReadLine())
-    state.graphtitle = DecodeTitle(*line);
+  bool title_starts_line = true;
+  if (std::optional<std::string_view> line = reader.ReadLine(title_starts_line)) {
+    state.graphtitle = DecodeTitle(*line, title_starts_line);
+  }
   if (auto savegraph = reader.ReadInteger(); savegraph.bits) {
     state.savegraph = static_cast<uint8_t>(*savegraph.bits & 0xFF);
   }

@@ -162,6 +162,12 @@ TEST(ParseSettings, ReadsByPositionWithTheStreamRules) {
        "1 1\n2 2\n3 3\n4 4\n5 5\n6 6\n7 7\n8 8\n\"\"\n"
        "savegraph 1\ncoincidence 3\n",
        With([](Persisted& p) { p = {1, 2, 3, 4.0f, 5, 6, 7, 8, "", 1, 3}; })},
+      // Only two quotes at the start of the line mean the empty title; after blanks they are
+      // the title that a reader of the line sees.
+      {"two quotes after blanks are a title",
+       "1 1\n2 2\n3 3\n4 4\n5 5\n6 6\n7 7\n8 8\n \t\"\"\n"
+       "savegraph 1\ncoincidence 3\n",
+       With([](Persisted& p) { p = {1, 2, 3, 4.0f, 5, 6, 7, 8, "\"\"", 1, 3}; })},
   };
   for (const ReadCase& c : cases) {
     CounterState state;
@@ -205,6 +211,7 @@ TEST_F(SettingsFileTest, TitlesThatNeedCareSurviveAWriteAndARead) {
       {"\"", "\""},
       {"\"\"", "\"\""},
       {"\"\"\"", "\"\"\""},
+      {"  \"\"", "\"\""},  // leading blanks are lost on reading, as for every title
       {long_title, long_title.substr(0, 127)},
       {"Dose  rate \"\" ", "Dose  rate \"\" "},
       // A cut never splits a character: 63 two-byte letters are 126 bytes, the 64th would

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include "input/portaudio_input.h"
 #include "ui/main_window.h"
@@ -31,7 +32,12 @@ int CBlipcountApp::InitInstance() {
     CBlipcountDlg window(state_, desktop, options_.make_device);
     if (options_.on_created) options_.on_created(window);
     window.OnInitDialog();
-    desktop.RunModal(window);
+    // Shown with a loop of its own rather than modally: a modal main window would block the
+    // comment editor, a window of its own that must take input beside it.
+    QEventLoop loop;
+    QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+    window.show();
+    loop.exec();
   }
   // Posted log lines of servers or the capture that outlived the window find no controls.
   QCoreApplication::removePostedEvents(qApp);

@@ -13,11 +13,12 @@ packages=(
   # program
   qt6-base-dev libgl-dev portaudio19-dev libasound2-dev libasound2-plugins
   libjpeg-turbo-progs fonts-dejavu-core
-  # tests: the real browser for the status page, the JPEG decoder
-  chromium
+  # tests: the real browser for the status page, the JPEG decoder; a display of their own and
+  # real key presses for the program's dialogs
+  chromium xvfb xdotool
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(wrk nginx-light curl xvfb imagemagick x11-utils hyperfine)
+  packages+=(wrk nginx-light curl imagemagick x11-utils hyperfine)
 fi
 
 missing=()

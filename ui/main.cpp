@@ -26,7 +26,7 @@ void OnTerminate(int) {
   [[maybe_unused]] ssize_t written = write(signal_pipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the main window the cancel way, so the settings are still written.
+// SIGTERM and SIGINT end the program, whatever dialog is open; the settings are still written.
 void CloseOnTerminate(CBlipcountDlg& window) {
   if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &window);
@@ -34,7 +34,7 @@ void CloseOnTerminate(CBlipcountDlg& window) {
     char byte;
     while (read(signal_pipe[0], &byte, 1) > 0) {
     }
-    window.reject();
+    window.EndOnSignal();
   });
   struct sigaction action {};
   action.sa_handler = OnTerminate;

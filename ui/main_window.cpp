@@ -3,6 +3,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QListView>
@@ -28,6 +29,11 @@ constexpr int kFieldIds[] = {kSampleTimeField,  kRepeatField,     kThresholdFiel
                              kSensitivityField, kCountsField,     kCpmField,
                              kMrhrField,        kAverageCpmField, kAverageMrhrField};
 constexpr int kButtonIds[] = {kStartButton, kCancelButton, kGraphButton};
+
+class NoMessages : public MessageSink {
+ public:
+  void Warning(const std::string&) override {}
+};
 
 }  // namespace
 
@@ -126,7 +132,8 @@ void CBlipcountDlg::OnInitDialog() {
 }
 
 bool CBlipcountDlg::DoDataExchange(DataExchange::Direction direction) {
-  DataExchange dx(direction, messages_);
+  NoMessages no_messages;
+  DataExchange dx(direction, silent_ ? static_cast<MessageSink&>(no_messages) : messages_);
   dx.Unsigned(kThresholdField, field(kThresholdField), values_.threshold, 1, 255);
   dx.Unsigned(kSampleTimeField, field(kSampleTimeField), values_.sampletime, 1, 99999);
   dx.Float(kSensitivityField, field(kSensitivityField), values_.scale, kScaleRange.min,
@@ -270,6 +277,12 @@ void CBlipcountDlg::OnOK() {
   if (!DoDataExchange(DataExchange::Direction::kSave)) return;
   capture_->StopAndClose();
   accept();
+}
+
+void CBlipcountDlg::EndOnSignal() {
+  silent_ = true;
+  // Every loop that runs ends, a modal dialog's too, and one opened from now on returns at once.
+  QCoreApplication::exit(0);
 }
 
 void CBlipcountDlg::setVisible(bool visible) {

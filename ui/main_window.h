@@ -50,6 +50,9 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   void OnAbout();
   // Enter outside a push button: validates, then closes the audio input and ends the window.
   void OnOK();
+  // A signal ends the program, whatever dialog is open: every running loop is left, so the
+  // window is destroyed and the settings written with its last valid values, without a message.
+  void EndOnSignal();
 
   // The window's data exchange over its four values; false when saving failed.
   bool DoDataExchange(DataExchange::Direction direction);
@@ -103,4 +106,5 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   std::unique_ptr<CCommentDlg> comment_editor_;
   std::vector<std::unique_ptr<StatusServer>> servers_;
   bool destroyed_ = false;
+  bool silent_ = false;  // ending for a signal: no one is there to answer a message
 };

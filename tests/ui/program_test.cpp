@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
-// The whole program from outside: the real binary, started in a temporary working directory with
-// a settings file that starts 3 periods of 1 second at once, recording from ALSA's file plugin
-// (a raw file of known clicks). Its log comes out on standard error (BLIPCOUNT_LOG_TO_STDERR);
-// after "Done counting." it saves the data file and starts its status server by itself
-// (BLIPCOUNT_TEST_DATA_FILE), the test reads the page over HTTP and ends the program with
-// SIGTERM, which closes the window the cancel way and writes the settings file.
+// The whole program from outside: the real binary as a child process in a temporary working
+// directory, its log on standard error (BLIPCOUNT_LOG_TO_STDERR).
+// - An autostart run: a settings file that starts 3 periods of 1 second at once, recording from
+//   ALSA's file plugin (a raw file of known clicks); after "Done counting." the program saves the
+//   data file and starts its status server by itself (BLIPCOUNT_TEST_DATA_FILE), the test reads
+//   the page over HTTP and ends the program with SIGTERM, which writes the settings file.
+// - SIGTERM with a dialog open, under an Xvfb of the test's own, the dialog opened by key presses
+//   sent with xdotool.
+// - No display at all.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -18,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +37,7 @@
 #include "core/report.h"
 #include "core/text_format.h"
 #include "files/settings_file.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -80,7 +85,9 @@ std::optional<std::string> HttpGet(uint16_t port, const std::string& path) {
 // The program as a child process whose standard error the test reads line by line.
 class Program {
  public:
-  Program(const std::string& dir, const std::vector<std::string>& environment) {
+  // `environment` comes before the test's own, which lacks the names in `unset`.
+  Program(const std::string& dir, const std::vector<std::string>& environment,
+          const std::vector<std::string>& unset = {}) {
     int pipe_fds[2];
     EXPECT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
     posix_spawn_file_actions_t actions;
@@ -88,7 +95,11 @@ class Program {
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     std::vector<std::string> env_strings = environment;
-    for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry = *e;
+      const std::string name = entry.substr(0, entry.find('='));
+      if (std::find(unset.begin(), unset.end(), name) == unset.end()) env_strings.push_back(entry);
+    }
     std::vector<char*> env;
     for (std::string& e : env_strings) env.push_back(e.data());
     env.push_back(nullptr);
@@ -120,9 +131,15 @@ class Program {
     }
   }
 
-  // Sends SIGTERM and waits for the exit; returns the exit status, or -1 on time-out.
-  int Terminate(Clock::time_point deadline) {
-    kill(pid_, SIGTERM);
+  // Sends `signal` and waits for the exit; returns the exit status, or -1 on time-out.
+  int Terminate(Clock::time_point deadline, int signal = SIGTERM) {
+    kill(pid_, signal);
+    return Wait(deadline);
+  }
+
+  // Waits for the exit, reading standard error; the exit status (128 + the signal for a
+  // signal), or -1 on time-out.
+  int Wait(Clock::time_point deadline) {
     while (Clock::now() < deadline) {
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -168,6 +185,17 @@ class Program {
   size_t seen_ = 0;
 };
 
+// Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames below a
+// module that has been unloaded (see tests/lsan.supp).
+void AddSanitizerOptions(std::vector<std::string>& environment) {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":fast_unwind_on_malloc=0");
+  if (std::getenv("LSAN_OPTIONS") == nullptr) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
+  }
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -196,14 +224,7 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   std::vector<std::string> environment = {
       "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
       "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()};
-  // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
-  // below a module that has been unloaded (see tests/lsan.supp).
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                        ":fast_unwind_on_malloc=0");
-  if (std::getenv("LSAN_OPTIONS") == nullptr) {
-    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
-  }
+  AddSanitizerOptions(environment);
   Program program(dir.string(), environment);
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))
       << program.all();
@@ -282,5 +303,158 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   EXPECT_EQ(read.autostart, 1);
   std::filesystem::remove_all(dir);
 }
+
+// A display of the test's own: Xvfb on the first free display number, which it reports itself.
+class Xvfb {
+ public:
+  Xvfb() {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, report[1], 3);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>("Xvfb"),
+                    const_cast<char*>("-displayfd"),
+                    const_cast<char*>("3"),
+                    const_cast<char*>("-nolisten"),
+                    const_cast<char*>("tcp"),
+                    const_cast<char*>("-screen"),
+                    const_cast<char*>("0"),
+                    const_cast<char*>("1024x768x24"),
+                    nullptr};
+    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv, environ) != 0) pid_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(report[1]);
+    std::string number;
+    pollfd poll_fd{report[0], POLLIN, 0};
+    char c = 0;
+    while (pid_ > 0 && poll(&poll_fd, 1, 20000) > 0 && read(report[0], &c, 1) == 1 && c != '\n') {
+      number += c;
+    }
+    close(report[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~Xvfb() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Xvfb(const Xvfb&) = delete;
+  Xvfb& operator=(const Xvfb&) = delete;
+
+  // ":N", or empty when the server did not start.
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+// Runs xdotool on `display` and returns what it printed, or nothing when it failed or did not end
+// in time (a search for a window that never shows).
+std::optional<std::string> Xdotool(const std::string& display, std::vector<std::string> args) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  args.insert(args.begin(), "xdotool");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::string display_entry = "DISPLAY=" + display;
+  char* env[] = {display_entry.data(), nullptr};
+  pid_t pid = 0;
+  const bool spawned = posix_spawnp(&pid, "xdotool", &actions, nullptr, argv.data(), env) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string printed;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  char buffer[256];
+  for (pollfd poll_fd{out[0], POLLIN, 0}; spawned && Clock::now() < deadline;) {
+    if (poll(&poll_fd, 1, 100) <= 0) continue;
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    printed.append(buffer, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  if (!spawned) return std::nullopt;
+  int status = 0;
+  if (Clock::now() >= deadline) kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return printed;
+}
+
+// A dialog opened by key presses in the main window: each key, then the title of the window it
+// opens (a regular expression; empty: none).
+struct DialogCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> keys;
+};
+
+void PrintTo(const DialogCase& c, std::ostream* os) { *os << c.name; }
+
+class SignalWithDialog : public ::testing::TestWithParam<DialogCase> {};
+
+// SIGTERM ends the program whatever dialog is open, and the settings file is written with the
+// window's last valid values. Under Xvfb, with the keys a user presses.
+TEST_P(SignalWithDialog, EndsTheProgramAndWritesTheSettings) {
+  const DialogCase& c = GetParam();
+  const Xvfb xvfb;
+  ASSERT_FALSE(xvfb.display().empty()) << "Xvfb did not start";
+  TempDir dir;
+  CounterState settings;
+  settings.sampletime = 7;
+  settings.repeat = 3;
+  settings.threshold = 42;
+  settings.webport = 8123;
+  settings.scrollwidth = 30;
+  const std::string ini = dir.File("blipcount.ini");
+  ASSERT_TRUE(WriteSettings(settings, ini));
+  std::vector<std::string> environment = {"DISPLAY=" + xvfb.display(), "BLIPCOUNT_LOG_TO_STDERR=1"};
+  AddSanitizerOptions(environment);
+  Program program(dir.path(), environment, {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY"});
+
+  const std::optional<std::string> window = Xdotool(
+      xvfb.display(), {"search", "--sync", "--onlyvisible", "--name", "^Blipcount Pulse Logger"});
+  ASSERT_TRUE(window.has_value()) << program.all();
+  const std::string id = window->substr(0, window->find('\n'));
+  ASSERT_TRUE(Xdotool(xvfb.display(), {"windowfocus", "--sync", id}));
+  for (const auto& [key, title] : c.keys) {
+    ASSERT_TRUE(Xdotool(xvfb.display(), {"key", key})) << key;
+    if (title.empty()) continue;
+    ASSERT_TRUE(Xdotool(xvfb.display(), {"search", "--sync", "--onlyvisible", "--name", title}))
+        << "no window " << title << " after " << key << "\n"
+        << program.all();
+  }
+
+  std::filesystem::remove(ini);
+  const auto sent = Clock::now();
+  EXPECT_EQ(program.Terminate(sent + std::chrono::seconds(10)), 0) << program.all();
+  std::printf("ended %.0f ms after the signal\n",
+              std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+  CounterState read;
+  ASSERT_TRUE(ReadSettings(read, ini)) << program.all();
+  EXPECT_EQ(read.sampletime, 7u);
+  EXPECT_EQ(read.repeat, 3u);
+  EXPECT_EQ(read.threshold, 42u);
+  EXPECT_EQ(read.webport, 8123u);
+  EXPECT_EQ(read.scrollwidth, 30u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, SignalWithDialog,
+    ::testing::Values(
+        DialogCase{"the Options dialog", {{"alt+o", "^Blipcount Options$"}}},
+        // A letter typed into the sample-time field, which has the focus, then Enter: the
+        // message of the failed check.
+        DialogCase{"a message box", {{"x", ""}, {"Return", "^blipcount$"}}},
+        // The same message as the window ends with Escape, shown during its destruction.
+        DialogCase{"a message box while the window ends", {{"x", ""}, {"Escape", "^blipcount$"}}},
+        DialogCase{"the data file chooser",
+                   {{"alt+o", "^Blipcount Options$"}, {"alt+a", "^Save As$"}}}));
 
 }  // namespace

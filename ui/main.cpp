@@ -43,6 +43,17 @@ void CloseOnTerminate(CBlipcountDlg& window) {
   sigaction(SIGINT, &action, nullptr);
 }
 
+bool EnvironmentSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Without a display Qt would end the program with an abort and a message about its plugins.
+bool HasDisplay() {
+  return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY") ||
+         EnvironmentSet("QT_QPA_PLATFORM");
+}
+
 bool EnvironmentFlag(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && std::string(value) == "1";
@@ -58,6 +69,12 @@ bool EnvironmentFlag(const char* name) {
 //                                      Save As to PATH, Start Server on the set port, Done.
 int main(int argc, char** argv) {
   StartupClock::MarkMainEntry();
+  if (!HasDisplay()) {
+    std::fprintf(stderr,
+                 "blipcount: no display to show the window on (neither DISPLAY nor "
+                 "WAYLAND_DISPLAY is set); blipcount --headless runs without one.\n");
+    return 1;
+  }
   QApplication application(argc, argv);
 
   const bool log_to_stderr = EnvironmentFlag("BLIPCOUNT_LOG_TO_STDERR");

@@ -457,4 +457,20 @@ INSTANTIATE_TEST_SUITE_P(
         DialogCase{"the data file chooser",
                    {{"alt+o", "^Blipcount Options$"}, {"alt+a", "^Save As$"}}}));
 
+// Without a display the program says so in one line, names the mode that needs none, and ends
+// with a failure code.
+TEST(Program, WithoutADisplayItSaysSoAndEnds) {
+  TempDir dir;
+  std::vector<std::string> environment;
+  AddSanitizerOptions(environment);
+  Program program(dir.path(), environment, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+  const int status = program.Wait(Clock::now() + std::chrono::seconds(20));
+  EXPECT_NE(status, 0);
+  EXPECT_LT(status, 128) << "ended by a signal";
+  ASSERT_EQ(program.lines().size(), 1u) << program.all();
+  EXPECT_NE(program.lines()[0].find("no display"), std::string::npos) << program.all();
+  EXPECT_NE(program.lines()[0].find("blipcount --headless"), std::string::npos) << program.all();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("blipcount.ini")));
+}
+
 }  // namespace

@@ -15,6 +15,8 @@
 
 #include "ui/pictures.h"
 
+#include <algorithm>
+
 QFont DialogFont(const DialogTemplate& dialog) {
   QFont font(QString::fromUtf8(dialog.font_family));
   font.setPointSize(dialog.font_points);
@@ -116,6 +118,32 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
   return nullptr;
 }
 
+// A word wider than its text control cannot wrap and would be cut off: the control grows to fit
+// it, away from the side its text is aligned to. The templates were laid out with a font whose
+// letters are narrower, relative to its base units, than those of the fonts found here.
+void FitLongestWord(QLabel& label, ControlKind kind) {
+  const int flags =
+      Qt::AlignLeft | Qt::AlignTop | (label.buddy() != nullptr ? Qt::TextShowMnemonic : 0);
+  int widest = 0;
+  for (const QString& word : label.text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    widest = std::max(
+        widest,
+        label.fontMetrics().boundingRect(QRect(0, 0, 1 << 16, 1 << 16), flags, word).width());
+  }
+  const int extra = widest - label.contentsRect().width();
+  if (extra <= 0) return;
+  QRect area = label.geometry();
+  if (kind == ControlKind::kTextRight) {
+    area.setLeft(area.left() - extra);
+  } else if (kind == ControlKind::kTextCentreBorder) {
+    area.setLeft(area.left() - extra / 2);
+    area.setRight(area.right() + extra - extra / 2);
+  } else {
+    area.setRight(area.right() + extra);
+  }
+  label.setGeometry(area);
+}
+
 bool TakesFocus(ControlKind kind) {
   switch (kind) {
     case ControlKind::kEdit:
@@ -175,13 +203,13 @@ BuiltDialog BuildDialog(QWidget& window, const DialogTemplate& dialog) {
   for (QWidget* widget : std::as_const(built.in_order_)) {
     if (qobject_cast<QGroupBox*>(widget) != nullptr) widget->lower();
   }
-  // A text's mnemonic moves the focus to the control it names.
   for (size_t i = 0; i < dialog.controls.size(); ++i) {
     const ControlTemplate& control = dialog.controls[i];
-    if (control.buddy == kNoId) continue;
-    if (auto* label = qobject_cast<QLabel*>(built.in_order_[static_cast<qsizetype>(i)])) {
-      label->setBuddy(built.Control(control.buddy));
-    }
+    auto* label = qobject_cast<QLabel*>(built.in_order_[static_cast<qsizetype>(i)]);
+    if (label == nullptr) continue;
+    // A text's mnemonic moves the focus to the control it names.
+    if (control.buddy != kNoId) label->setBuddy(built.Control(control.buddy));
+    if (!label->text().isEmpty()) FitLongestWord(*label, control.kind);
   }
   return built;
 }

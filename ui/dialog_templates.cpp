@@ -27,7 +27,9 @@ constexpr ControlTemplate kMainControls[] = {
     {kNoId, K::kText, "Repeat:", 75, 33, 33, 8},
     {kCountsField, K::kEdit, "", 262, 15, 40, 14, kStyleReadOnly},
     {kLogList, K::kListBox, "", 7, 126, 301, 66},
-    {kNoId, K::kText, "Sample time:", 59, 20, 48, 8},
+    // Right-aligned: from the left edge of its box the text would lie across the frame of the
+    // group box it belongs to.
+    {kNoId, K::kTextRight, "Sample time:", 59, 20, 48, 8},
     {kNoId, K::kText, "CPM:", 242, 36, 18, 8},
     {kCpmField, K::kEdit, "", 262, 34, 40, 14, kStyleReadOnly},
     {kNoId, K::kText, "mR/hr:", 237, 55, 23, 8},

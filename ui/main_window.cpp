@@ -58,6 +58,10 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
   }
   capture_ = std::make_unique<CaptureController>(state_, std::move(make_device), *this);
 
+  // The window has no default button. A dialog's buttons become its default while they have the
+  // focus and one of them stays so after it; these take Enter only while they have the focus
+  // (keyPressEvent).
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
   const auto on_click = [this](int id, void (CBlipcountDlg::*command)()) {
     connect(built_.Get<QPushButton>(id), &QPushButton::clicked, this, command);
   };
@@ -263,10 +267,14 @@ void CBlipcountDlg::KeepServer(std::unique_ptr<StatusServer> server) {
 }
 
 void CBlipcountDlg::keyPressEvent(QKeyEvent* event) {
-  // The window has no default button: Enter, where no push button takes it, is the OK command.
+  // Enter presses the push button that has the focus; anywhere else it is the OK command.
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
       event->modifiers() == Qt::NoModifier) {
-    OnOK();
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button != nullptr) {
+      button->click();
+    } else {
+      OnOK();
+    }
     return;
   }
   QDialog::keyPressEvent(event);
@@ -283,16 +291,6 @@ void CBlipcountDlg::EndOnSignal() {
   silent_ = true;
   // Every loop that runs ends, a modal dialog's too, and one opened from now on returns at once.
   QCoreApplication::exit(0);
-}
-
-void CBlipcountDlg::setVisible(bool visible) {
-  QDialog::setVisible(visible);
-  // A dialog that is shown makes its first button the default one; this window has none, only
-  // the focused button takes Enter.
-  if (!visible) return;
-  for (QPushButton* button : findChildren<QPushButton*>()) {
-    if (button->isDefault() && !button->hasFocus()) button->setDefault(false);
-  }
 }
 
 void CBlipcountDlg::done(int result) {

@@ -82,9 +82,6 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   void keyPressEvent(QKeyEvent* event) override;
   void done(int result) override;
 
- public:
-  void setVisible(bool visible) override;
-
  private:
   // Destruction of the window: the capture stopped, the values saved and written to the
   // settings file, the control references cleared. Runs once.

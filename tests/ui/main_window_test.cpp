@@ -350,6 +350,22 @@ TEST_F(UiTest, AboutBoxLinksAndDone) {
 
 namespace {
 
+// A pushed button keeps no default look once the focus has moved on: Enter then ends the
+// program, as the window has no default button.
+TEST_F(UiTest, APushedButtonIsNotLeftAsTheDefaultOne) {
+  CBlipcountDlg& window = Open();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (int id : {kClearLogButton, kHelpButton}) {
+    QTest::mouseClick(window.controls().Control(id), Qt::LeftButton);
+    QTest::mouseClick(window.controls().Control(kThresholdField), Qt::LeftButton);
+    ASSERT_EQ(window.focusWidget(), window.controls().Control(kThresholdField));
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+      EXPECT_FALSE(button->isDefault()) << button->text().toStdString() << " after " << id;
+    }
+  }
+}
+
 TEST_F(UiTest, NoDefaultButtonButEnterPressesTheFocusedOne) {
   CBlipcountDlg& window = Open();
   for (QPushButton* button : window.findChildren<QPushButton*>()) {

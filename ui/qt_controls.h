@@ -19,7 +19,12 @@
 class LineEditControl : public TextControl, public ExchangeField {
  public:
   explicit LineEditControl(QLineEdit* edit) : edit_(edit) {}
-  void SetText(const std::string& text) override { edit_->setText(QString::fromStdString(text)); }
+  // A text the program sets shows from its start, where the cursor is put, also when it is longer
+  // than the field (a typed text keeps the cursor where the typing left it).
+  void SetText(const std::string& text) override {
+    edit_->setText(QString::fromStdString(text));
+    edit_->setCursorPosition(0);
+  }
   std::string Text() const override { return edit_->text().toStdString(); }
   void FocusAndSelectAll() override {
     edit_->setFocus(Qt::OtherFocusReason);

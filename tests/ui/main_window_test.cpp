@@ -93,6 +93,10 @@ TEST_F(UiTest, SensitivityTypedAsDecimalComesBackAsFloat) {
   window_ = std::make_unique<CBlipcountDlg>(fresh, desktop_, nullptr);
   window_->OnInitDialog();
   EXPECT_EQ(Text(kSensitivityField), "123.400001525879");
+  // The field is too narrow for the value; it shows its start, where the cursor stands.
+  auto* field = window_->controls().Get<QLineEdit>(kSensitivityField);
+  EXPECT_LT(field->width(), field->fontMetrics().horizontalAdvance(field->text()));
+  EXPECT_EQ(field->cursorPosition(), 0);
   window_.reset();
 }
 

@@ -362,6 +362,7 @@ std::optional<std::string> Xdotool(const std::string& display, std::vector<std::
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   args.insert(args.begin(), "xdotool");
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   std::string display_entry = "DISPLAY=" + display;

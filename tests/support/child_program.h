@@ -50,6 +50,76 @@ inline std::vector<std::string> SanitizerEnvironment(const char* lsan_suppressio
   return env;
 }
 
+// How a command that ran to its end went: its exit status (128 + the signal when a signal ended
+// it) and what it wrote.
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `argv` (the program looked up on PATH) in `dir` with `environment` to its end, at most a
+// minute. Its standard output is read by the test, or is `out_fd` when that is given.
+inline CommandResult RunCommand(const std::vector<std::string>& argv,
+                                const std::vector<std::string>& environment, const std::string& dir,
+                                int out_fd = -1) {
+  CommandResult result;
+  int out_pipe[2] = {-1, -1};
+  int err_pipe[2] = {-1, -1};
+  EXPECT_EQ(pipe2(err_pipe, O_CLOEXEC), 0);
+  if (out_fd < 0) {
+    EXPECT_EQ(pipe2(out_pipe, O_CLOEXEC), 0);
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out_fd >= 0 ? out_fd : out_pipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  std::vector<std::string> strings = argv;
+  std::vector<char*> args;
+  for (std::string& a : strings) args.push_back(a.data());
+  args.push_back(nullptr);
+  std::vector<std::string> env_strings = environment;
+  std::vector<char*> env;
+  for (std::string& e : env_strings) env.push_back(e.data());
+  env.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
+  EXPECT_EQ(spawned, 0) << argv[0];
+  posix_spawn_file_actions_destroy(&actions);
+  close(err_pipe[1]);
+  if (out_fd < 0) close(out_pipe[1]);
+  if (spawned != 0) {
+    close(err_pipe[0]);
+    if (out_fd < 0) close(out_pipe[0]);
+    return result;
+  }
+  std::vector<pollfd> open_fds = {{err_pipe[0], POLLIN, 0}};
+  if (out_fd < 0) open_fds.push_back({out_pipe[0], POLLIN, 0});
+  const auto deadline = ChildClock::now() + std::chrono::seconds(60);
+  while (!open_fds.empty() && ChildClock::now() < deadline) {
+    if (poll(open_fds.data(), open_fds.size(), 1000) <= 0) continue;
+    for (size_t i = 0; i < open_fds.size(); ++i) {
+      if (open_fds[i].revents == 0) continue;
+      char buffer[65536];
+      const ssize_t n = read(open_fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (open_fds[i].fd == err_pipe[0] ? result.err : result.out).append(buffer, n);
+      } else {
+        close(open_fds[i].fd);
+        open_fds.erase(open_fds.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+      }
+    }
+  }
+  for (const pollfd& fd : open_fds) close(fd.fd);
+  if (!open_fds.empty()) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
 class Program {
  public:
   // Starts `binary` with `args` in `dir`; `environment` is the child's whole environment.

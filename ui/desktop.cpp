@@ -54,6 +54,7 @@ std::optional<std::string> QtDesktop::ChooseDataFile(QWidget* parent) {
 
 std::optional<std::string> QtDesktop::ChooseExportFile(QWidget* parent) {
   QFileDialog chooser(parent);
+  chooser.setWindowTitle(QStringLiteral("Export recording"));
   chooser.setAcceptMode(QFileDialog::AcceptSave);
   chooser.setFileMode(QFileDialog::AnyFile);
   chooser.setDefaultSuffix(QStringLiteral("csv"));

@@ -41,8 +41,8 @@ RecordOpening TryAgain(int result) {
 // the write-ahead log and its index beside the file.
 RecordOpening ReadOnly(const std::string& path) {
   if (access(path.c_str(), W_OK) != 0) return Fail(RecordOpening::kReadOnlyFile);
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  const std::filesystem::path folder = parent.empty() ? std::filesystem::path(".") : parent;
   if (access(folder.c_str(), W_OK) != 0) return Fail(RecordOpening::kReadOnlyFolder);
   return Fail(RecordOpening::kReadOnlyFile);
 }

@@ -143,6 +143,7 @@ void Recorder::WriterThread() {
   for (;;) {
     bool last = false;
     uint64_t unrecorded = 0;
+    std::deque<RecordEvent> taken;
     {
       std::unique_lock lock(mutex_);
       const auto unrecorded_untold = [&] { return unrecorded_ > 0 && !told_unrecorded; };
@@ -153,10 +154,11 @@ void Recorder::WriterThread() {
       }
       last = stopping_;
       unrecorded = unrecorded_;
-      for (RecordEvent& event : queue_) batch.push_back(std::move(event));
-      queue_.clear();
-      in_hand_ = batch.size();
+      // Only the swap under the lock: the owner thread's next push never waits for the copy.
+      taken.swap(queue_);
+      in_hand_ = batch.size() + taken.size();
     }
+    for (RecordEvent& event : taken) batch.push_back(std::move(event));
     if (unrecorded > 0 && !told_unrecorded) {
       told_unrecorded = true;
       Log(StringPrintf(

@@ -15,6 +15,7 @@
 
 #include "core/period_events.h"
 #include "core/text_format.h"
+#include "period_samples.h"
 #include "record/recorder.h"
 #include "support/child_program.h"
 #include "support/temp_dir.h"
@@ -29,19 +30,6 @@ constexpr char kHeader[] =
     "timingticksperminute | source | run";
 const std::string kAwkwardName = "clicks, \"quoted\"\nµ.wav";
 
-// A period of one second, the counts telling the periods apart.
-PeriodReport Second(int64_t start_ms, int32_t counts, const std::string& source = "") {
-  PeriodReport period;
-  period.start_ms = start_ms;
-  period.end_ms = start_ms + 1000;
-  period.seconds = 1;
-  period.counts = counts;
-  period.threshold = 100;
-  period.scale = 600;
-  period.source = source;
-  return period;
-}
-
 std::string Plain(double value) { return StringPrintf("%.17g", value); }
 
 // A record of five line-input periods from 2026-03-01T00:00:00Z on (counts 10 to 14), a Read
@@ -54,14 +42,14 @@ class ExportTest : public ::testing::Test {
     environment_ = ChildEnvironment(SanitizerEnvironment(LSAN_SUPPRESSIONS),
                                     {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
     Recorder recorder({.path = dir_.File("blipcount.db")}, nullptr);
-    for (int32_t i = 0; i < 5; ++i) recorder.OnPeriod(Second(kMarch1 + i * 1000, 10 + i));
-    PeriodReport file = Second(kMarch1 + 10000, 15, kAwkwardName);
+    for (int32_t i = 0; i < 5; ++i) recorder.OnPeriod(OneSecondPeriod(kMarch1 + i * 1000, 10 + i));
+    PeriodReport file = OneSecondPeriod(kMarch1 + 10000, 15, kAwkwardName);
     file.seconds = 3;
     file.end_ms = file.start_ms + 3000;
     recorder.OnPeriod(file);
     const int64_t now = UtcNowMs();
-    recorder.OnPeriod(Second(now - 25 * 3600000, 16));
-    recorder.OnPeriod(Second(now - 23 * 3600000, 17));
+    recorder.OnPeriod(OneSecondPeriod(now - 25 * 3600000, 16));
+    recorder.OnPeriod(OneSecondPeriod(now - 23 * 3600000, 17));
     ASSERT_TRUE(recorder.WaitUntilWritten(std::chrono::seconds(10)));
   }
 

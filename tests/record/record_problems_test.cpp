@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/text_format.h"
+#include "period_samples.h"
 #include "record/recorder.h"
 #include "record_test_support.h"
 #include "support/temp_dir.h"
@@ -59,32 +60,11 @@ class LogLines {
   Lines lines_;
 };
 
-PeriodReport MakePeriod(int64_t start_ms, int32_t counts) {
-  PeriodReport period;
-  period.start_ms = start_ms;
-  period.end_ms = start_ms + 1000;
-  period.seconds = 1;
-  period.counts = counts;
-  period.threshold = 100;
-  period.scale = 600;
-  return period;
-}
-
-RunReport MakeRun(int64_t start_ms) {
-  RunReport run;
-  run.start_ms = start_ms;
-  run.sampletime = 1;
-  run.repeat = 10;
-  run.threshold = 100;
-  run.scale = 600;
-  return run;
-}
-
 // A record as the program leaves it, with one run of `periods` periods.
 void MakeRecord(const std::string& path, int periods = 1) {
   Recorder recorder({.path = path}, nullptr);
-  recorder.OnRunStart(MakeRun(0));
-  for (int i = 0; i < periods; ++i) recorder.OnPeriod(MakePeriod(i * 1000, 10 + i));
+  recorder.OnRunStart(RunOfOneSecondPeriods(0));
+  for (int i = 0; i < periods; ++i) recorder.OnPeriod(OneSecondPeriod(i * 1000, 10 + i));
   ASSERT_TRUE(recorder.WaitUntilWritten(seconds(10)));
 }
 
@@ -98,8 +78,8 @@ Lines RecordOnce(const std::string& path) {
   LogLines log;
   {
     Recorder recorder({.path = path}, log.Function());
-    recorder.OnRunStart(MakeRun(50000));
-    recorder.OnPeriod(MakePeriod(50000, 3));
+    recorder.OnRunStart(RunOfOneSecondPeriods(50000));
+    recorder.OnPeriod(OneSecondPeriod(50000, 3));
     EXPECT_TRUE(recorder.WaitUntilWritten(seconds(10)));
     EXPECT_EQ(recorder.status(), Recorder::Status::kOff);
   }
@@ -249,15 +229,15 @@ TEST(RecordProblems, ARecordInUseByAnotherBlipcount) {
   const std::string path = dir.File("blipcount.db");
   LogLines first_log;
   Recorder first({.path = path}, first_log.Function());
-  first.OnRunStart(MakeRun(0));
-  first.OnPeriod(MakePeriod(0, 5));
+  first.OnRunStart(RunOfOneSecondPeriods(0));
+  first.OnPeriod(OneSecondPeriod(0, 5));
   ASSERT_TRUE(first.WaitUntilWritten(seconds(10)));
 
   EXPECT_EQ(RecordOnce(path),
             Lines{StringPrintf("Record: \"%s\" is in use by another running Blipcount; counting "
                                "goes on without recording.",
                                path.c_str())});
-  first.OnPeriod(MakePeriod(1000, 6));
+  first.OnPeriod(OneSecondPeriod(1000, 6));
   ASSERT_TRUE(first.WaitUntilWritten(seconds(10)));
   EXPECT_EQ(first.status(), Recorder::Status::kRecording);
   EXPECT_EQ(first_log.Take(), Lines{});
@@ -390,8 +370,8 @@ TEST(RecordProblems, AFullDiskIsWaitedOut) {
                       log.Function());
     int64_t at = 0;
     int32_t counts = 0;
-    const auto period = [&] { recorder.OnPeriod(MakePeriod(at += 1000, ++counts)); };
-    recorder.OnRunStart(MakeRun(0));
+    const auto period = [&] { recorder.OnPeriod(OneSecondPeriod(at += 1000, ++counts)); };
+    recorder.OnRunStart(RunOfOneSecondPeriods(0));
     if (!c.full_from_the_start) {
       period();
       period();

@@ -66,8 +66,8 @@ TEST(RecordProgram, KilledAtAnyMomentKeepsEveryPeriodShownASecondBefore) {
     if (kill % 3 == 0) {
       program.ReadUntil(ChildClock::now() + milliseconds(startup_ms(random)));
     } else {
-      ASSERT_TRUE(program.WaitForLine("Starting recording.",
-                                      ChildClock::now() + std::chrono::seconds(60)))
+      ASSERT_TRUE(
+          program.WaitForLine("Starting recording.", ChildClock::now() + std::chrono::seconds(60)))
           << program.all();
       program.ReadUntil(ChildClock::now() + milliseconds(counting_ms(random)));
     }

@@ -16,6 +16,7 @@
 #include "core/period_events.h"
 #include "core/process.h"
 #include "input/wav_input.h"
+#include "period_samples.h"
 #include "record/record_schema.h"
 #include "record_test_support.h"
 #include "support/fake_controls.h"
@@ -204,20 +205,9 @@ TEST(Recorder, EveryPeriodHasARun) {
   LogLines log;
   {
     Recorder recorder({.path = dir.File("blipcount.db")}, log.Function());
-    PeriodReport period;
-    period.start_ms = 1000;
-    period.end_ms = 2000;
-    period.seconds = 1;
-    period.counts = 4;
-    period.threshold = 90;
-    period.scale = 600;
+    PeriodReport period = OneSecondPeriod(1000, 4);
     recorder.OnPeriod(period);  // no run told
-    RunReport run;
-    run.start_ms = 5000;
-    run.sampletime = 1;
-    run.repeat = 10;
-    run.threshold = 90;
-    run.scale = 600;
+    RunReport run = RunOfOneSecondPeriods(5000);
     recorder.OnRunStart(run);
     period.start_ms = 5000;
     period.end_ms = 6000;
@@ -256,11 +246,7 @@ TEST(Recorder, UpgradesAnOlderRecordInPlace) {
   const std::string path = dir.File("blipcount.db");
   {
     Recorder recorder({.path = path}, nullptr);
-    PeriodReport period;
-    period.seconds = 1;
-    period.counts = 12;
-    period.scale = 600;
-    recorder.OnPeriod(period);
+    recorder.OnPeriod(OneSecondPeriod(0, 12));
     ASSERT_TRUE(recorder.WaitUntilWritten(seconds(10)));
   }
   const RecordUpgrade failing[] = {RecordUpgrades()[0], {2, "ALTER TABLE missing ADD COLUMN x"}};

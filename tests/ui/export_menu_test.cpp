@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "core/period_events.h"
+#include "record/period_samples.h"
 #include "record/recorder.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_template.h"
@@ -17,17 +18,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 constexpr int64_t kHourMs = 3600 * 1000;
-
-PeriodReport Second(int64_t start_ms, int32_t counts) {
-  PeriodReport period;
-  period.start_ms = start_ms;
-  period.end_ms = start_ms + 1000;
-  period.seconds = 1;
-  period.counts = counts;
-  period.threshold = 100;
-  period.scale = 600;
-  return period;
-}
 
 // The window's context menu, opened with the right mouse button; `choose` runs on the menu
 // while it is open.
@@ -62,9 +52,9 @@ TEST_F(UiTest, ContextMenuExportsTheLastDayOfTheRecord) {
   const int64_t now = UtcNowMs();
   {
     Recorder recorder({.path = "blipcount.db"}, nullptr);
-    recorder.OnPeriod(Second(now - 25 * kHourMs, 3));
-    recorder.OnPeriod(Second(now - 2 * kHourMs, 4));
-    recorder.OnPeriod(Second(now - kHourMs, 5));
+    recorder.OnPeriod(OneSecondPeriod(now - 25 * kHourMs, 3));
+    recorder.OnPeriod(OneSecondPeriod(now - 2 * kHourMs, 4));
+    recorder.OnPeriod(OneSecondPeriod(now - kHourMs, 5));
     ASSERT_TRUE(recorder.WaitUntilWritten(std::chrono::seconds(10)));
   }
   const std::string target = (dir_ / "last day.csv").string();

@@ -12,9 +12,10 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # program
   qt6-base-dev libgl-dev portaudio19-dev libasound2-dev libasound2-plugins
-  libjpeg-turbo-progs fonts-dejavu-core
-  # tests: the real browser for the status page, the JPEG decoder
-  chromium
+  libjpeg-turbo-progs fonts-dejavu-core libsqlite3-dev
+  # tests: the real browser for the status page, the JPEG decoder, Python's csv and json
+  # modules that read the export back
+  chromium python3
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl xvfb imagemagick x11-utils hyperfine)

@@ -195,8 +195,6 @@ void BM_CommitOnePeriod(benchmark::State& bench) {
   opening.db.Execute(("DELETE FROM periods WHERE id > " + std::to_string(kYearPeriods)).c_str());
   opening.db.Execute("DELETE FROM runs WHERE id > 1");
   opening.db.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
-  bench.counters["commits_per_s"] =
-      benchmark::Counter(static_cast<double>(bench.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Day 180 of the year: 86,400 periods.

@@ -17,7 +17,7 @@
 namespace {
 
 // The text goes to the sink in pieces of about this size.
-constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkBytes = size_t{64} * 1024;
 // Cancel is looked at after this many rows.
 constexpr uint64_t kRowsPerCancelCheck = 1024;
 

@@ -72,6 +72,9 @@ struct CounterState {
   // Where the period being counted comes from: empty for the line input, the file's name while
   // Read File counts.
   std::string period_source;
+  // When the capture queued the buffer of the period being counted (UTC ms; 0: not known, the
+  // period is taken to have ended as it is reported).
+  int64_t period_start_ms = 0;
   // Told of every finished period (owner thread); not owned.
   std::vector<PeriodListener*> period_listeners;
 

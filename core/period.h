@@ -27,15 +27,46 @@ struct PeriodReport {
   uint32_t threshold = 0;
   bool coincidence = false;
   uint32_t timingticksperminute = 0;
+  double scale = 0.0;  // CPM per mR/hr: mrhr is cpm / scale
   // Empty for the line input; the file's name for Read File.
   std::string source;
 };
 
-// Something that takes each finished period. Called on the owner thread right after the
-// period's report, in the order the listeners were added; it must return at once (hand the
-// work to a thread of its own where it writes to a disk or a network).
+// A run as it starts (Start, or a Read File): the settings in force. What a run fixes at its
+// start (the period's length, two channels, the source) holds for all its periods; the
+// threshold, the sensitivity and the timing ticks may change in mid-run and every period
+// carries its own.
+struct RunReport {
+  int64_t start_ms = 0;  // UTC, milliseconds since 1970
+  uint32_t sampletime = 0;
+  uint32_t repeat = 0;
+  bool forever = false;
+  bool coincidence = false;
+  uint32_t samplerate = 0;
+  uint32_t scrollwidth = 0;
+  uint32_t threshold = 0;
+  double scale = 0.0;
+  uint32_t timingticksperminute = 0;
+  std::string source;  // as PeriodReport::source
+};
+
+// How a run ended.
+enum class RunEnd {
+  kDone,       // its periods were counted ("Done counting.")
+  kCancelled,  // Cancel
+  kStopped,    // the device was closed, the window ended, or a new Start replaced it
+};
+
+// Something that takes each finished period, and the runs and notes around them. Called on the
+// owner thread right after the event, in the order the listeners were added; each call must
+// return at once (hand the work to a thread of its own where it writes to a disk or a network).
 class PeriodListener {
  public:
   virtual ~PeriodListener() = default;
   virtual void OnPeriod(const PeriodReport& period) = 0;
+  virtual void OnRunStart(const RunReport& /*run*/) {}
+  // `end_ms` is UTC, milliseconds since 1970.
+  virtual void OnRunEnd(int64_t /*end_ms*/, RunEnd /*how*/) {}
+  // The comment editor's text, as it was accepted.
+  virtual void OnNotes(int64_t /*at_ms*/, const std::string& /*text*/) {}
 };

@@ -3,10 +3,10 @@
 #include "core/process.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "core/detect.h"
+#include "core/period_events.h"
 #include "core/report.h"
 
 namespace {
@@ -33,10 +33,10 @@ void StoreCounts(CounterState& state, uint32_t counts) {
 
 void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format) {
   PeriodReport period;
-  period.end_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::system_clock::now().time_since_epoch())
-                      .count();
-  period.start_ms = period.end_ms - int64_t{format.seconds} * 1000;
+  period.end_ms = UtcNowMs();
+  period.start_ms = state.period_start_ms != 0 && state.period_start_ms <= period.end_ms
+                        ? state.period_start_ms
+                        : period.end_ms - int64_t{format.seconds} * 1000;
   period.seconds = format.seconds;
   period.counts = counts;
   const double factor = 60.0 / DivisorSeconds(format.seconds);
@@ -46,6 +46,7 @@ void TellListeners(const CounterState& state, int32_t counts, PeriodFormat forma
     period.average_cpm = state.average_counts * factor;
     period.iteration = state.iteration;
   }
+  period.scale = state.scale;
   period.mrhr = period.cpm / state.scale;
   period.usvh = period.mrhr * kMicroSievertPerHourPerMilliRoentgenPerHour;
   period.forever = state.forever();
@@ -78,6 +79,7 @@ void ProcessSample(CounterState& state, PeriodFormat format) {
   ReportResults(state, counts, format.seconds);
   RepaintGraph(state);
   if (!state.period_listeners.empty()) TellListeners(state, counts, format);
+  state.period_start_ms = 0;  // the next period's buffer is queued anew
 }
 
 void ProcessSample(CounterState& state) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/period_events.h"
 #include "core/process.h"
 #include "core/report.h"
 #include "core/text_format.h"
@@ -68,6 +69,8 @@ struct CaptureController::Impl : std::enable_shared_from_this<CaptureController:
   // Hands back whatever the device holds; the completions of those buffers are then ignored.
   void AbandonOutstanding();
   void CloseDevice();
+  // Tells the period listeners that the run they were told of has ended.
+  void EndRun(RunEnd how);
 
   CounterState& state;
   DeviceFactory make_device;
@@ -81,6 +84,9 @@ struct CaptureController::Impl : std::enable_shared_from_this<CaptureController:
   uint32_t outstanding = 0;
   // Of those, the ones a new Start or a close abandoned: their completions are dropped.
   uint32_t abandoned = 0;
+  // The listeners were told of a run that has not ended yet; Cancel was asked for in it.
+  bool run_told = false;
+  bool cancel_requested = false;
 };
 
 bool CaptureController::Impl::OpenAudioInput() {
@@ -121,7 +127,14 @@ void CaptureController::Impl::AbandonOutstanding() {
   abandoned = outstanding;
 }
 
+void CaptureController::Impl::EndRun(RunEnd how) {
+  if (!run_told) return;
+  run_told = false;
+  TellRunEnd(state, how);
+}
+
 void CaptureController::Impl::CloseDevice() {
+  EndRun(RunEnd::kStopped);
   if (!device) return;
   AbandonOutstanding();
   device->Close();
@@ -158,6 +171,7 @@ void CaptureController::Impl::OnStart() {
 
   // The device must have handed the old buffer back before it is released.
   AbandonOutstanding();
+  EndRun(RunEnd::kStopped);
 
   const bool two_channels = device_two_channels;
   const uint64_t period_bytes =
@@ -189,6 +203,7 @@ void CaptureController::Impl::OnStart() {
     LogLine(state, "Failed to start recording.");
     return;
   }
+  state.period_start_ms = UtcNowMs();
 
   std::string stamp = TimeStamp();
   if (!stamp.empty() && stamp.back() == '\n') stamp.pop_back();
@@ -201,6 +216,9 @@ void CaptureController::Impl::OnStart() {
   LogLine(state, stamp);
   Enable(state.controls.start_button, false);
   Enable(state.controls.cancel_button, true);
+  run_told = true;
+  cancel_requested = false;
+  TellRunStart(state, run_format);
 }
 
 void CaptureController::Impl::WaveInCallback(size_t bytes_recorded) {
@@ -221,11 +239,12 @@ void CaptureController::Impl::WaveInCallback(size_t bytes_recorded) {
     // As with the first period, a failure here leaves the run waiting for Cancel.
     if (device->AddBuffer(buffer)) {
       ++outstanding;
-      device->Start();
+      if (device->Start()) state.period_start_ms = UtcNowMs();
     }
     return;
   }
   LogLine(state, "Done counting.");
+  EndRun(cancel_requested ? RunEnd::kCancelled : RunEnd::kDone);
   Enable(state.controls.start_button, true);
   Enable(state.controls.cancel_button, false);
 }
@@ -237,6 +256,12 @@ void CaptureController::Impl::OnCancelSampling() {
   }
   device->Stop();
   LogLine(state, "Cancelled.");
+  // The period the stop hands back still belongs to the run, which ends after it.
+  if (outstanding > abandoned) {
+    cancel_requested = true;
+  } else {
+    EndRun(RunEnd::kCancelled);
+  }
   {
     // Lowering `repeat` ends the run whichever comes first: the period the stop handed back,
     // or one that was already on its way. Either finds `iteration` not below `repeat`.

@@ -7,6 +7,7 @@
 
 #include <mutex>
 
+#include "core/period_events.h"
 #include "core/process.h"
 #include "core/report.h"
 #include "core/text_format.h"
@@ -73,6 +74,9 @@ void ReadWavFileCommand(CounterState& state, const std::string& path, bool captu
   SetField(state.controls.sampletime_field, StringPrintf("%d", static_cast<int32_t>(seconds)));
   // The recording is mono: one channel, whatever the coincidence setting says.
   state.period_source = path;
+  // The file is a run of one period of its own.
+  TellRunStart(state, PeriodFormat{seconds, false});
   ProcessSample(state, PeriodFormat{seconds, false});
+  TellRunEnd(state, RunEnd::kDone);
   state.period_source.clear();
 }

@@ -12,10 +12,11 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # program
   qt6-base-dev libgl-dev portaudio19-dev libasound2-dev libasound2-plugins
-  libjpeg-turbo-progs fonts-dejavu-core
+  libjpeg-turbo-progs fonts-dejavu-core libsqlite3-dev
   # tests: the real browser for the status page, the JPEG decoder; a display of their own and
-  # real key presses for the program's dialogs
-  chromium xvfb xdotool
+  # real key presses for the program's dialogs; Python's csv and json modules that read the
+  # export back
+  chromium xvfb xdotool python3
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl imagemagick x11-utils hyperfine)

@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "core/period_events.h"
+
 CCommentDlg::CCommentDlg(CounterState& state)
     // No Qt parent: the editor stays usable while a modal dialog of the main window runs. The
     // main window owns the object and destroys it when it goes.
@@ -28,6 +30,6 @@ const std::string& CCommentDlg::DoDataExchange() {
 }
 
 void CCommentDlg::accept() {
-  DoDataExchange();
+  TellNotes(state_, DoDataExchange());
   QDialog::accept();
 }

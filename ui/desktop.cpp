@@ -52,4 +52,16 @@ std::optional<std::string> QtDesktop::ChooseDataFile(QWidget* parent) {
   return RunChooser(chooser);
 }
 
+std::optional<std::string> QtDesktop::ChooseExportFile(QWidget* parent) {
+  QFileDialog chooser(parent);
+  chooser.setWindowTitle(QStringLiteral("Export recording"));
+  chooser.setAcceptMode(QFileDialog::AcceptSave);
+  chooser.setFileMode(QFileDialog::AnyFile);
+  chooser.setDefaultSuffix(QStringLiteral("csv"));
+  chooser.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON (*.json)"),
+                          QStringLiteral("All Files (*)")});
+  chooser.selectFile(QStringLiteral("blipcount-record.csv"));
+  return RunChooser(chooser);
+}
+
 int QtDesktop::RunModal(QDialog& dialog) { return dialog.exec(); }

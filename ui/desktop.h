@@ -23,6 +23,8 @@ class Desktop {
   virtual std::optional<std::string> ChooseWavFile(QWidget* parent) = 0;
   // The data file chooser (asks before overwriting): the chosen path, or nothing.
   virtual std::optional<std::string> ChooseDataFile(QWidget* parent) = 0;
+  // The chooser of the record's export file (CSV or JSON; asks before overwriting).
+  virtual std::optional<std::string> ChooseExportFile(QWidget* parent) = 0;
   // Runs a dialog modally and returns its result.
   virtual int RunModal(QDialog& dialog) = 0;
 };
@@ -33,5 +35,6 @@ class QtDesktop : public Desktop {
   void OpenUrl(const QUrl& url) override;
   std::optional<std::string> ChooseWavFile(QWidget* parent) override;
   std::optional<std::string> ChooseDataFile(QWidget* parent) override;
+  std::optional<std::string> ChooseExportFile(QWidget* parent) override;
   int RunModal(QDialog& dialog) override;
 };

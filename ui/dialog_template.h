@@ -124,3 +124,4 @@ enum AboutControl : int {
 
 // The About item of the window menu (its command value is 0x10).
 inline constexpr char kAboutMenuText[] = "&About Blipcount...";
+inline constexpr char kExportRecordingMenuText[] = "&Export recording...";

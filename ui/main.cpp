@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
+#include "core/period_events.h"
+#include "record/export_command.h"
 #include "ui/app.h"
 #include "ui/main_window.h"
 #include "ui/scripted_desktop.h"
@@ -61,13 +64,18 @@ bool EnvironmentFlag(const char* name) {
 
 }  // namespace
 
-// The program takes no options. Three environment variables exist only for watching it from
-// outside in tests and measurements:
+// The program takes no options; `blipcount export ...` is a command of its own that writes the
+// record to standard output without a display (record/export_command.h). Three environment
+// variables exist only for watching it from outside in tests and measurements:
 //   BLIPCOUNT_LOG_TO_STDERR=1          every log line also goes to standard error, after "log| ";
 //   BLIPCOUNT_QUIT_AFTER_FIRST_PAINT=1 prints the start-up time at the first paint and ends;
 //   BLIPCOUNT_TEST_DATA_FILE=PATH      after "Done counting." the Options dialog runs by itself:
 //                                      Save As to PATH, Start Server on the set port, Done.
 int main(int argc, char** argv) {
+  // Before anything of Qt: the export needs no display.
+  if (argc >= 2 && std::string_view(argv[1]) == "export") {
+    return RunExportCommand(argc - 2, argv + 2, STDOUT_FILENO, stderr, UtcNowMs());
+  }
   StartupClock::MarkMainEntry();
   if (!HasDisplay()) {
     std::fprintf(stderr,

@@ -11,10 +11,14 @@
 #include <QUrl>
 
 #include "core/limits.h"
+#include "core/period_events.h"
 #include "core/report.h"
+#include "core/text_format.h"
 #include "files/config_file.h"
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
+#include "record/export_job.h"
+#include "record/recorder.h"
 #include "server/http_server.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_dialog.h"
@@ -24,6 +28,7 @@
 namespace {
 
 constexpr char kHelpDocument[] = "Help.html";
+constexpr int64_t kExportSpanMs = int64_t{24} * 3600 * 1000;
 
 constexpr int kFieldIds[] = {kSampleTimeField,  kRepeatField,     kThresholdField,
                              kSensitivityField, kCountsField,     kCpmField,
@@ -84,6 +89,10 @@ CBlipcountDlg::~CBlipcountDlg() {
   graph_.reset();
   state_.graphdlg = nullptr;
   capture_.reset();
+  // The record takes the end of the run (told above), writes what it holds and closes.
+  export_.reset();
+  std::erase(state_.period_listeners, recorder_.get());
+  recorder_.reset();
   servers_.clear();
 }
 
@@ -91,7 +100,10 @@ LineEditControl& CBlipcountDlg::field(int id) { return *fields_.at(id); }
 
 void CBlipcountDlg::OnInitDialog() {
   // This platform has no window menu that a program may extend: the About item goes into the
-  // window's context menu, after a separator.
+  // window's context menu, after a separator, and the record's export before them.
+  auto* export_recording = new QAction(QString::fromUtf8(kExportRecordingMenuText), this);
+  connect(export_recording, &QAction::triggered, this, &CBlipcountDlg::OnExportRecording);
+  addAction(export_recording);
   auto* separator = new QAction(this);
   separator->setSeparator(true);
   addAction(separator);
@@ -127,6 +139,10 @@ void CBlipcountDlg::OnInitDialog() {
   for (const std::string& problem : ReadConfig(kConfigFileName, state_.config).problems) {
     LogLine(state_, problem);
   }
+  // The record is there before an autostart, so that it sees the run start.
+  recorder_ = StartRecorder(
+      state_.config, [&state = state_](std::string line) { PostLogLine(state, std::move(line)); });
+  if (recorder_ != nullptr) state_.period_listeners.push_back(recorder_.get());
   if (state_.autostart != 0) {
     LogLine(state_, "Starting automatically...");
     OnStart();
@@ -193,6 +209,23 @@ void CBlipcountDlg::OnZero() {
 void CBlipcountDlg::OnAbout() {
   CAboutDlg about(desktop_, this);
   desktop_.RunModal(about);
+}
+
+void CBlipcountDlg::OnExportRecording() {
+  if (export_ != nullptr && !export_->finished()) {
+    LogLine(state_, "An export is still being written; try again when it is done.");
+    return;
+  }
+  const std::optional<std::string> path = desktop_.ChooseExportFile(this);
+  if (!path) return;
+  LogLine(state_,
+          StringPrintf("Exporting the last 24 hours of the record to \"%s\"...", path->c_str()));
+  ExportRange range;
+  range.from_ms = UtcNowMs() - kExportSpanMs;
+  export_.reset();  // the one before has finished
+  export_ = std::make_unique<ExportJob>(
+      state_.config.database, *path, range,
+      [&state = state_](std::string line) { PostLogLine(state, std::move(line)); });
 }
 
 void CBlipcountDlg::OnOptions() {

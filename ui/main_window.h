@@ -20,6 +20,8 @@
 
 class CCommentDlg;
 class CGraphDlg;
+class ExportJob;
+class Recorder;
 class QCheckBox;
 class QKeyEvent;
 class QListView;
@@ -48,6 +50,9 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   void OnForever();
   void OnZero();
   void OnAbout();
+  // The context menu's "Export recording...": the last 24 hours of the record into a file that
+  // the user chooses, written on a thread of its own.
+  void OnExportRecording();
   // Enter outside a push button: validates, then closes the audio input and ends the window.
   void OnOK();
   // A signal ends the program, whatever dialog is open: every running loop is left, so the
@@ -102,6 +107,8 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   std::unique_ptr<CGraphDlg> graph_;
   std::unique_ptr<CCommentDlg> comment_editor_;
   std::vector<std::unique_ptr<StatusServer>> servers_;
+  std::unique_ptr<Recorder> recorder_;
+  std::unique_ptr<ExportJob> export_;
   bool destroyed_ = false;
   bool silent_ = false;  // ending for a signal: no one is there to answer a message
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -397,6 +398,78 @@ TEST_F(CaptureTest, StartDuringARunAbandonsTheOldPeriod) {
   EXPECT_TRUE(device->queued);
   Period(4);
   EXPECT_EQ(state.history.entries()[0], 4u);
+}
+
+// What the period listeners hear of a run: its start, its periods, and how it ended.
+class RunWords : public PeriodListener {
+ public:
+  void OnRunStart(const RunReport& run) override {
+    words.push_back("start " + std::to_string(run.repeat));
+    starts.push_back(run.start_ms);
+  }
+  void OnPeriod(const PeriodReport& period) override {
+    words.push_back("period " + std::to_string(period.counts));
+    periods.push_back(period);
+  }
+  void OnRunEnd(int64_t, RunEnd how) override {
+    words.push_back(how == RunEnd::kDone        ? "done"
+                    : how == RunEnd::kCancelled ? "cancelled"
+                                                : "stopped");
+  }
+  std::vector<std::string> words;
+  std::vector<int64_t> starts;
+  std::vector<PeriodReport> periods;
+};
+
+struct RunEndCase {
+  const char* name;
+  uint32_t repeat;
+  std::function<void(Rig&)> after_first_period;
+  std::vector<std::string> words;
+};
+
+TEST(CaptureTable, ListenersHearEachRunFromStartToEnd) {
+  const RunEndCase cases[] = {
+      {"counted to the end",
+       2,
+       [](Rig& r) { r.Period(5); },
+       {"start 2", "period 4", "period 5", "done"}},
+      {"cancelled: the period in progress is still the run's",
+       10,
+       [](Rig& r) {
+         r.device->Record(MonoClicks(11025 / 2, 12, 1));
+         r.controller->OnCancelSampling();
+         r.owner.RunPending();
+       },
+       {"start 10", "period 4", "period 6", "cancelled"}},
+      {"the window closed",
+       10,
+       [](Rig& r) { r.controller->StopAndClose(); },
+       {"start 10", "period 4", "stopped"}},
+      {"a new Start",
+       10,
+       [](Rig& r) { r.controller->OnStart(); },
+       {"start 10", "period 4", "stopped", "start 10"}},
+  };
+  for (const RunEndCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunWords heard;  // outlives the controller, which ends a run still open as it goes
+    Rig r;
+    r.state.period_listeners.push_back(&heard);
+    r.fields.values.repeat = c.repeat;
+    r.controller->OnStart();
+    r.Period(4);
+    c.after_first_period(r);
+    EXPECT_EQ(heard.words, c.words);
+    // A period starts when its buffer was queued (the fake device fills it at once), and the
+    // run with its first period.
+    ASSERT_FALSE(heard.periods.empty());
+    EXPECT_EQ(heard.periods[0].start_ms, heard.starts[0]);
+    for (const PeriodReport& period : heard.periods) {
+      EXPECT_LE(period.start_ms, period.end_ms);
+      EXPECT_LT(period.end_ms - period.start_ms, 1000);
+    }
+  }
 }
 
 }  // namespace

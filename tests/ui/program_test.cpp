@@ -12,11 +12,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -37,13 +33,12 @@
 #include "core/report.h"
 #include "core/text_format.h"
 #include "files/settings_file.h"
+#include "support/child_program.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ChildClock;
 constexpr uint32_t kClicksPerSecond = 9;
 constexpr uint32_t kPeriods = 3;
 const std::string kLogPrefix = "log| ";
@@ -82,120 +77,6 @@ std::optional<std::string> HttpGet(uint16_t port, const std::string& path) {
   return response;
 }
 
-// The program as a child process whose standard error the test reads line by line.
-class Program {
- public:
-  // `environment` comes before the test's own, which lacks the names in `unset`.
-  Program(const std::string& dir, const std::vector<std::string>& environment,
-          const std::vector<std::string>& unset = {}) {
-    int pipe_fds[2];
-    EXPECT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    std::vector<std::string> env_strings = environment;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      const std::string name = entry.substr(0, entry.find('='));
-      if (std::find(unset.begin(), unset.end(), name) == unset.end()) env_strings.push_back(entry);
-    }
-    std::vector<char*> env;
-    for (std::string& e : env_strings) env.push_back(e.data());
-    env.push_back(nullptr);
-    std::string binary = BLIPCOUNT_BINARY;
-    char* argv[] = {binary.data(), nullptr};
-    EXPECT_EQ(posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv, env.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[1]);
-    err_ = pipe_fds[0];
-  }
-  ~Program() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(err_);
-  }
-
-  // Reads standard error until a line equal to `line` has come, or the time is up.
-  bool WaitForLine(const std::string& line, Clock::time_point deadline) {
-    for (;;) {
-      for (; seen_ < lines_.size(); ++seen_) {
-        if (lines_[seen_] == kLogPrefix + line) {
-          ++seen_;
-          return true;
-        }
-      }
-      if (!ReadMore(deadline)) return false;
-    }
-  }
-
-  // Sends `signal` and waits for the exit; returns the exit status, or -1 on time-out.
-  int Terminate(Clock::time_point deadline, int signal = SIGTERM) {
-    kill(pid_, signal);
-    return Wait(deadline);
-  }
-
-  // Waits for the exit, reading standard error; the exit status (128 + the signal for a
-  // signal), or -1 on time-out.
-  int Wait(Clock::time_point deadline) {
-    while (Clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        while (ReadMore(Clock::now() + std::chrono::milliseconds(200))) {
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      ReadMore(Clock::now() + std::chrono::milliseconds(50));
-    }
-    return -1;
-  }
-
-  const std::vector<std::string>& lines() const { return lines_; }
-  std::string all() const {
-    std::string text;
-    for (const std::string& line : lines_) text += line + "\n";
-    return text;
-  }
-
- private:
-  bool ReadMore(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    pollfd poll_fd{err_, POLLIN, 0};
-    if (poll(&poll_fd, 1, static_cast<int>(left.count())) <= 0) return false;
-    char buffer[4096];
-    const ssize_t n = read(err_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    partial_.append(buffer, static_cast<size_t>(n));
-    for (size_t end; (end = partial_.find('\n')) != std::string::npos;) {
-      lines_.push_back(partial_.substr(0, end));
-      partial_.erase(0, end + 1);
-    }
-    return true;
-  }
-
-  pid_t pid_ = 0;
-  int err_ = -1;
-  std::string partial_;
-  std::vector<std::string> lines_;
-  size_t seen_ = 0;
-};
-
-// Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames below a
-// module that has been unloaded (see tests/lsan.supp).
-void AddSanitizerOptions(std::vector<std::string>& environment) {
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                        ":fast_unwind_on_malloc=0");
-  if (std::getenv("LSAN_OPTIONS") == nullptr) {
-    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
-  }
-}
-
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -221,11 +102,12 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
 
   const auto deadline = Clock::now() + std::chrono::seconds(60);
-  std::vector<std::string> environment = {
-      "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
-      "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()};
-  AddSanitizerOptions(environment);
-  Program program(dir.string(), environment);
+  std::vector<std::string> environment = SanitizerEnvironment(LSAN_SUPPRESSIONS);
+  environment.insert(
+      environment.end(),
+      {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
+       "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()});
+  Program program(BLIPCOUNT_BINARY, dir.string(), ChildEnvironment(environment));
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))
       << program.all();
 
@@ -416,8 +298,10 @@ TEST_P(SignalWithDialog, EndsTheProgramAndWritesTheSettings) {
   const std::string ini = dir.File("blipcount.ini");
   ASSERT_TRUE(WriteSettings(settings, ini));
   std::vector<std::string> environment = {"DISPLAY=" + xvfb.display(), "BLIPCOUNT_LOG_TO_STDERR=1"};
-  AddSanitizerOptions(environment);
-  Program program(dir.path(), environment, {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY"});
+  const std::vector<std::string> sanitizer = SanitizerEnvironment(LSAN_SUPPRESSIONS);
+  environment.insert(environment.end(), sanitizer.begin(), sanitizer.end());
+  Program program(BLIPCOUNT_BINARY, dir.path(),
+                  ChildEnvironment(environment, {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY"}));
 
   const std::optional<std::string> window = Xdotool(
       xvfb.display(), {"search", "--sync", "--onlyvisible", "--name", "^Blipcount Pulse Logger"});
@@ -462,9 +346,9 @@ INSTANTIATE_TEST_SUITE_P(
 // with a failure code.
 TEST(Program, WithoutADisplayItSaysSoAndEnds) {
   TempDir dir;
-  std::vector<std::string> environment;
-  AddSanitizerOptions(environment);
-  Program program(dir.path(), environment, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+  Program program(BLIPCOUNT_BINARY, dir.path(),
+                  ChildEnvironment(SanitizerEnvironment(LSAN_SUPPRESSIONS),
+                                   {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}));
   const int status = program.Wait(Clock::now() + std::chrono::seconds(20));
   EXPECT_NE(status, 0);
   EXPECT_LT(status, 128) << "ended by a signal";

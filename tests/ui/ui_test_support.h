@@ -28,6 +28,7 @@ class FakeDesktop : public Desktop {
   void OpenUrl(const QUrl& url) override { urls.push_back(url); }
   std::optional<std::string> ChooseWavFile(QWidget*) override { return wav_answer; }
   std::optional<std::string> ChooseDataFile(QWidget*) override { return data_answer; }
+  std::optional<std::string> ChooseExportFile(QWidget*) override { return export_answer; }
   int RunModal(QDialog& dialog) override {
     ++modal_runs;
     return on_modal ? on_modal(dialog) : QDialog::Rejected;
@@ -37,6 +38,7 @@ class FakeDesktop : public Desktop {
   std::vector<QUrl> urls;
   std::optional<std::string> wav_answer;
   std::optional<std::string> data_answer;
+  std::optional<std::string> export_answer;
   std::function<int(QDialog&)> on_modal;
   int modal_runs = 0;
 };

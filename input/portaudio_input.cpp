@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "input/portaudio_input.h"
 
+#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,6 +39,19 @@ class QuietStderr {
   int saved_ = -1;
 };
 
+// PortAudio's ALSA host API lists the sound cards' devices and the PCMs that the configuration
+// defines, and asserts (aborting the process) when none of them is named "default" or "dmix",
+// which is the case for an empty or missing configuration or one that only defines other PCMs.
+// Such a configuration has no default device for us to open either, so it is refused before
+// PortAudio probes it.
+bool AlsaDefinesDefaultPcm() {
+  QuietStderr quiet;  // a missing configuration file is reported on stderr
+  if (snd_config_update() < 0 || snd_config == nullptr) return false;
+  snd_config_t* node = nullptr;
+  return snd_config_search(snd_config, "pcm.default", &node) == 0 ||
+         snd_config_search(snd_config, "pcm.dmix", &node) == 0;
+}
+
 }  // namespace
 
 PortAudioSession::PortAudioSession() {
@@ -67,6 +81,7 @@ OpenResult PortAudioInput::Open(const CaptureFormat& format, Completion on_done)
       (format.channels != 1 && format.channels != 2)) {
     return {false, Pa_GetErrorText(paSampleFormatNotSupported)};
   }
+  if (!AlsaDefinesDefaultPcm()) return {false, kNoDefaultPcm};
   auto session = std::make_unique<PortAudioSession>();
   if (!session->ok()) return {false, Pa_GetErrorText(session->error())};
 

@@ -13,6 +13,10 @@
 #include <semaphore>
 #include <thread>
 
+// The error text of Open when ALSA's configuration defines no default device.
+inline constexpr char kNoDefaultPcm[] =
+    "No default audio device: ALSA's configuration defines none";
+
 // One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
 // APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.
 class PortAudioSession {

@@ -148,21 +148,46 @@ TEST(CaptureQuiet, OpenAndCloseKeepStderrClean) {
   EXPECT_EQ(text, "after\n");
 }
 
-TEST(CaptureNoDevice, StartLogsPortAudiosErrorAndStops) {
-  // The only device is a sound card that does not exist. (A configuration with no device at
-  // all trips an assertion inside PortAudio's ALSA host API.)
+// A configuration without a usable default device: Start logs the error and the program goes
+// on. PortAudio itself aborts the process in its device probing for the first three.
+struct NoDeviceCase {
+  const char* name;
+  const char* config;  // nullptr: the configuration file does not exist
+  const char* error;
+};
+
+void PrintTo(const NoDeviceCase& c, std::ostream* os) { *os << c.name; }
+
+class CaptureNoDevice : public ::testing::TestWithParam<NoDeviceCase> {};
+
+TEST_P(CaptureNoDevice, StartLogsTheErrorAndStops) {
+  const NoDeviceCase& c = GetParam();
   TempDir dir;
   const std::string config = dir.path() + "/asound.conf";
-  std::ofstream(config) << "pcm.!default {\n  type hw\n  card 99\n}\n";
+  if (c.config != nullptr) std::ofstream(config) << c.config;
   ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
 
   RealCaptureRig rig;
   rig.controller->OnStart();
   EXPECT_EQ(rig.window.log.lines,
             (std::vector<std::string>{"Audio sampling rate = 11025 per second",
-                                      "Error: Device unavailable", "Audio input not open."}));
+                                      std::string("Error: ") + c.error, "Audio input not open."}));
   EXPECT_FALSE(rig.controller->device_open());
   EXPECT_TRUE(rig.window.start.IsEnabled());
+  // A second Start tries again, the same way.
+  rig.controller->OnStart();
+  EXPECT_EQ(rig.window.log.lines.size(), 6u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Alsa, CaptureNoDevice,
+    ::testing::Values(
+        NoDeviceCase{"empty_configuration", "", kNoDefaultPcm},
+        NoDeviceCase{"missing_configuration", nullptr, kNoDefaultPcm},
+        NoDeviceCase{"only_other_pcms", "pcm.other {\n  type null\n}\n", kNoDefaultPcm},
+        // The only device is a sound card that does not exist.
+        NoDeviceCase{"default_on_a_missing_card", "pcm.!default {\n  type hw\n  card 99\n}\n",
+                     "Device unavailable"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include <portaudio.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 #include <thread>
 
@@ -49,8 +51,10 @@ class PortAudioStream {
 };
 
 // The line input through PortAudio's default input device: unsigned 8-bit samples, one channel
-// or two interleaved. The stream runs from Open to Close; Start and Stop only decide whether
-// its samples go into the queued buffer.
+// or two interleaved. Start starts the stream when it is not running; Stop only hands the buffer
+// back, so the stream runs on through the few milliseconds in which a period is processed and
+// the next one queued. When no buffer has been recording for `kIdleStop`, the notification
+// thread stops the stream, so an idle program takes no samples and no CPU.
 //
 // The audio thread and the owner hand the buffer over through one atomic state: the audio
 // thread claims it only while recording, copies, and either hands it back (full) or releases
@@ -70,6 +74,11 @@ class PortAudioInput : public AudioInput {
   void Stop() override;
   void Close() override;
 
+  // The stream is running (between a Start and the idle stop or Close). Any thread.
+  bool stream_active() const { return stream_active_.load(std::memory_order_acquire); }
+
+  static constexpr std::chrono::milliseconds kIdleStop{1000};
+
  private:
   enum State : int {
     kEmpty,       // no buffer; samples are dropped
@@ -84,6 +93,7 @@ class PortAudioInput : public AudioInput {
   void CopySamples(const uint8_t* input, unsigned long frames);
   void HandBack();
   void NotifyLoop();
+  void StopIdleStream();
 
   std::unique_ptr<PortAudioSession> session_;
   std::unique_ptr<PortAudioStream> stream_;
@@ -100,4 +110,9 @@ class PortAudioInput : public AudioInput {
   std::counting_semaphore<> wake_{0};
   std::atomic<bool> closing_{false};
   std::thread notifier_;
+
+  // Starting and stopping the stream, by the owner (Start) and the notification thread (the
+  // idle stop).
+  std::mutex stream_mutex_;
+  std::atomic<bool> stream_active_{false};
 };

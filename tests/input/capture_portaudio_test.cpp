@@ -119,6 +119,36 @@ TEST(CaptureRealThreads, CancelAndRestartRaceTheAudioThread) {
   rig.controller->StopAndClose();
 }
 
+// Between runs the stream stops while the device stays open, so an idle program takes no
+// samples (the file plugin, which is not paced, would otherwise be read flat out); the next
+// Start starts it again and counts as before.
+TEST(CaptureIdle, StreamStopsBetweenRunsAndStartsAgain) {
+  constexpr uint32_t kClicks = 9;
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, kClicks), 2000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.fields.values.repeat = 2;
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    rig.controller->OnStart();
+    ASSERT_NE(rig.device, nullptr);
+    EXPECT_TRUE(rig.device->stream_active());
+    ASSERT_TRUE(rig.RunUntilDone(std::chrono::seconds(30)));
+    for (uint32_t counts : rig.state.history.First(2)) {
+      EXPECT_TRUE(counts == kClicks || counts == kClicks - 1) << counts;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (rig.device->stream_active() && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(rig.device->stream_active());
+    EXPECT_TRUE(rig.controller->device_open());
+  }
+  rig.controller->StopAndClose();
+}
+
 // Opening and closing the device prints nothing of the host APIs' probing (JACK's "cannot
 // connect to server", ALSA's unknown PCMs) on stderr, and stderr works again afterwards.
 TEST(CaptureQuiet, OpenAndCloseKeepStderrClean) {

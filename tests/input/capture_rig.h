@@ -29,7 +29,13 @@ class RealCaptureRig {
     state.owner = &owner;
     window.Attach(state);
     controller = std::make_unique<CaptureController>(
-        state, [] { return std::make_unique<PortAudioInput>(); }, fields);
+        state,
+        [this] {
+          auto made = std::make_unique<PortAudioInput>();
+          device = made.get();
+          return made;
+        },
+        fields);
   }
 
   // Runs the owner's queue until the run has logged "Done counting." or `limit` has passed.
@@ -47,4 +53,6 @@ class RealCaptureRig {
   FakeWindow window;
   Fields fields;
   std::unique_ptr<CaptureController> controller;
+  // The device the controller opened last (owned by the controller).
+  PortAudioInput* device = nullptr;
 };

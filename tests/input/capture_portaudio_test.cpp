@@ -119,6 +119,34 @@ TEST(CaptureRealThreads, CancelAndRestartRaceTheAudioThread) {
   rig.controller->StopAndClose();
 }
 
+// Cancel and Start at once: the real device hands the stopped buffer back on its own thread,
+// and the new run starts only after the cancelled one has reported its period and ended.
+TEST(CaptureRealThreads, StartRightAfterCancelEndsTheCancelledRunFirst) {
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, 9), 4000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.fields.values.repeat = 100;
+  rig.controller->OnStart();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (rig.state.iteration < 1 && std::chrono::steady_clock::now() < end) {
+    rig.owner.WaitAndRun(std::chrono::milliseconds(10));
+  }
+  const size_t before = rig.window.log.lines.size();
+  rig.controller->OnCancelSampling();
+  rig.controller->OnStart();
+  const std::vector<std::string> log(rig.window.log.lines.begin() + before,
+                                     rig.window.log.lines.end());
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(log[0], "Cancelled.");
+  EXPECT_NE(log[1].find("Counts="), std::string::npos) << log[1];
+  EXPECT_EQ(log[3], "Done counting.");
+  EXPECT_EQ(log[5], "Starting recording.");
+  EXPECT_TRUE(rig.controller->capturing());
+  rig.controller->StopAndClose();
+}
+
 // Between runs the stream stops while the device stays open, so an idle program takes no
 // samples (the file plugin, which is not paced, would otherwise be read flat out); the next
 // Start starts it again and counts as before.

@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 The Blipcount developers
-# Live capture: the controller (pure, tested against a fake device) and the PortAudio device.
+# Live capture: the controller (pure, tested against a fake device), the simulated meter and the
+# PortAudio device.
 add_library(blipcount_capture STATIC
   ${CMAKE_CURRENT_LIST_DIR}/capture_controller.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simulated_meter.cpp
 )
 target_link_libraries(blipcount_capture PUBLIC blipcount_core)
 

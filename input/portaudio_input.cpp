@@ -221,7 +221,7 @@ void PortAudioInput::NotifyLoop() {
     // A stopped stream has nothing to time out: the thread sleeps until the next hand-back.
     if (!stream_active()) {
       wake_.acquire();
-    } else if (!wake_.try_acquire_for(kIdleStop)) {
+    } else if (!wake_.try_acquire_for(idle_stop_)) {
       StopIdleStream();
       continue;
     }

@@ -53,8 +53,8 @@ class PortAudioStream {
 // The line input through PortAudio's default input device: unsigned 8-bit samples, one channel
 // or two interleaved. Start starts the stream when it is not running; Stop only hands the buffer
 // back, so the stream runs on through the few milliseconds in which a period is processed and
-// the next one queued. When no buffer has been recording for `kIdleStop`, the notification
-// thread stops the stream, so an idle program takes no samples and no CPU.
+// the next one queued. When no buffer has been recording for a while (`kIdleStop`), the
+// notification thread stops the stream, so an idle program takes no samples and no CPU.
 //
 // The audio thread and the owner hand the buffer over through one atomic state: the audio
 // thread claims it only while recording, copies, and either hands it back (full) or releases
@@ -63,7 +63,9 @@ class PortAudioStream {
 // so the audio thread itself never allocates, locks or calls out.
 class PortAudioInput : public AudioInput {
  public:
-  PortAudioInput() = default;
+  // `idle_stop`: how long no buffer may record before the stream stops.
+  explicit PortAudioInput(std::chrono::milliseconds idle_stop = kIdleStop)
+      : idle_stop_(idle_stop) {}
   ~PortAudioInput() override;
   PortAudioInput(const PortAudioInput&) = delete;
   PortAudioInput& operator=(const PortAudioInput&) = delete;
@@ -95,6 +97,7 @@ class PortAudioInput : public AudioInput {
   void NotifyLoop();
   void StopIdleStream();
 
+  std::chrono::milliseconds idle_stop_;
   std::unique_ptr<PortAudioSession> session_;
   std::unique_ptr<PortAudioStream> stream_;
   Completion on_done_;

@@ -28,3 +28,6 @@ inline constexpr Range<uint32_t> kMqttPortRange{1, 65535};
 inline constexpr Range<uint32_t> kDeadTimeUsRange{0, 100000};
 inline constexpr Range<double> kAlarmUsvhRange{0.0, 1e9};
 inline constexpr Range<uint32_t> kAlarmPeriodsRange{1, 1000000};
+
+// The command line: the mean rate of the simulated meter, `--demo=CPM`.
+inline constexpr Range<double> kDemoCpmRange{0.0, 1000000.0};

@@ -9,9 +9,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "input/simulated_meter.h"
 #include "ui/app.h"
+#include "ui/command_line.h"
 #include "ui/main_window.h"
 #include "ui/scripted_desktop.h"
 #include "ui/startup_clock.h"
@@ -50,21 +54,51 @@ bool EnvironmentFlag(const char* name) {
 
 }  // namespace
 
-// The program takes no options. Three environment variables exist only for watching it from
-// outside in tests and measurements:
+// The options are --demo[=CPM], --help and --version (ui/command_line.h); Qt's own options,
+// with one dash, are passed on to it. Three environment variables exist only for watching it
+// from outside in tests and measurements:
 //   BLIPCOUNT_LOG_TO_STDERR=1          every log line also goes to standard error, after "log| ";
 //   BLIPCOUNT_QUIT_AFTER_FIRST_PAINT=1 prints the start-up time at the first paint and ends;
 //   BLIPCOUNT_TEST_DATA_FILE=PATH      after "Done counting." the Options dialog runs by itself:
 //                                      Save As to PATH, Start Server on the set port, Done.
 int main(int argc, char** argv) {
   StartupClock::MarkMainEntry();
-  QApplication application(argc, argv);
+  // Answered before Qt starts, so that they need no display.
+  const CommandLine command = ParseCommandLine({argv + 1, argv + argc});
+  if (command.action == CommandLine::Action::kHelp) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (command.action == CommandLine::Action::kVersion) {
+    std::puts(VersionText().c_str());
+    return 0;
+  }
+  if (command.action == CommandLine::Action::kError) {
+    std::fprintf(stderr, "blipcount: %s\n%s\n", command.error.c_str(), UsageLine().c_str());
+    return 2;
+  }
+  std::vector<std::string> toolkit_args = command.toolkit_args;
+  std::vector<char*> toolkit_argv = {argv[0]};
+  for (std::string& arg : toolkit_args) toolkit_argv.push_back(arg.data());
+  toolkit_argv.push_back(nullptr);
+  int toolkit_argc = static_cast<int>(toolkit_argv.size()) - 1;
+  QApplication application(toolkit_argc, toolkit_argv.data());
+  if (toolkit_argc > 1) {
+    std::fprintf(stderr, "blipcount: unknown argument %s\n%s\n", toolkit_argv[1],
+                 UsageLine().c_str());
+    return 2;
+  }
 
   const bool log_to_stderr = EnvironmentFlag("BLIPCOUNT_LOG_TO_STDERR");
   const bool quit_after_paint = EnvironmentFlag("BLIPCOUNT_QUIT_AFTER_FIRST_PAINT");
   const char* data_file = std::getenv("BLIPCOUNT_TEST_DATA_FILE");
   std::unique_ptr<ScriptedDesktop> scripted;
   AppOptions options;
+  if (command.demo_cpm) {
+    const MeterSettings meter{*command.demo_cpm, MeterSettings{}.coincident_fraction,
+                              std::random_device{}()};
+    options.make_device = [meter] { return std::make_unique<SimulatedMeter>(meter); };
+  }
   if (data_file != nullptr) {
     scripted = std::make_unique<ScriptedDesktop>(data_file);
     options.desktop = scripted.get();

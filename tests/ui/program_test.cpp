@@ -80,12 +80,15 @@ std::optional<std::string> HttpGet(uint16_t port, const std::string& path) {
 // The program as a child process whose standard error the test reads line by line.
 class Program {
  public:
-  Program(const std::string& dir, const std::vector<std::string>& environment) {
+  // Standard output comes through the same pipe as standard error.
+  Program(const std::string& dir, const std::vector<std::string>& environment,
+          std::vector<std::string> args = {}) {
     int pipe_fds[2];
     EXPECT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     std::vector<std::string> env_strings = environment;
     for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
@@ -93,8 +96,10 @@ class Program {
     for (std::string& e : env_strings) env.push_back(e.data());
     env.push_back(nullptr);
     std::string binary = BLIPCOUNT_BINARY;
-    char* argv[] = {binary.data(), nullptr};
-    EXPECT_EQ(posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv, env.data()), 0);
+    std::vector<char*> argv = {binary.data()};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    EXPECT_EQ(posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), env.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_fds[1]);
     err_ = pipe_fds[0];
@@ -123,6 +128,11 @@ class Program {
   // Sends SIGTERM and waits for the exit; returns the exit status, or -1 on time-out.
   int Terminate(Clock::time_point deadline) {
     kill(pid_, SIGTERM);
+    return Wait(deadline);
+  }
+
+  // Waits for the exit, reading its output; returns the exit status, or -1 on time-out.
+  int Wait(Clock::time_point deadline) {
     while (Clock::now() < deadline) {
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -168,6 +178,28 @@ class Program {
   size_t seen_ = 0;
 };
 
+// The environment under which a child sanitizer build finds its leak suppressions.
+std::vector<std::string> SanitizerEnvironment() {
+  // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
+  // below a module that has been unloaded (see tests/lsan.supp).
+  std::vector<std::string> environment;
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":fast_unwind_on_malloc=0");
+  if (std::getenv("LSAN_OPTIONS") == nullptr) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
+  }
+  return environment;
+}
+
+std::filesystem::path FreshDir(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("blipcount-" + name + "-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -176,10 +208,7 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("blipcount-program-" + std::to_string(getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = FreshDir("program");
   // The plugin delivers faster than real time, and frames that come while a period is being
   // processed are dropped; the file must outlast the run.
   const std::string alsa =
@@ -196,14 +225,7 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   std::vector<std::string> environment = {
       "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
       "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()};
-  // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
-  // below a module that has been unloaded (see tests/lsan.supp).
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                        ":fast_unwind_on_malloc=0");
-  if (std::getenv("LSAN_OPTIONS") == nullptr) {
-    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
-  }
+  for (std::string& e : SanitizerEnvironment()) environment.push_back(std::move(e));
   Program program(dir.string(), environment);
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))
       << program.all();
@@ -280,6 +302,69 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   EXPECT_EQ(read.repeat, kPeriods);
   EXPECT_EQ(read.webport, port);
   EXPECT_EQ(read.autostart, 1);
+  std::filesystem::remove_all(dir);
+}
+
+// The options are answered before Qt starts: with no display to be had, --help and --version
+// still answer, and an unknown option or a bad rate gets the usage line and exit code 2.
+TEST(Program, OptionsAreAnsweredWithoutADisplay) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string first_line;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: blipcount [--demo[=CPM]] [--help] [--version]"},
+      {{"--version"}, 0, "blipcount 0.83"},
+      {{"--bogus"}, 2, "blipcount: unknown option --bogus"},
+      {{"--demo=fast"},
+       2,
+       "blipcount: the rate of --demo must be a number of counts per minute from 0 to 1000000"},
+  };
+  const std::filesystem::path dir = FreshDir("options");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    std::vector<std::string> environment = {"QT_QPA_PLATFORM=xcb", "DISPLAY="};
+    for (std::string& e : SanitizerEnvironment()) environment.push_back(std::move(e));
+    Program program(dir.string(), environment, c.args);
+    EXPECT_EQ(program.Wait(Clock::now() + std::chrono::seconds(20)), c.exit_code);
+    ASSERT_FALSE(program.lines().empty());
+    EXPECT_EQ(program.lines().front(), c.first_line) << program.all();
+    if (c.exit_code == 2) {
+      EXPECT_EQ(program.lines().back(), "Usage: blipcount [--demo[=CPM]] [--help] [--version]");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "blipcount.ini"));
+  std::filesystem::remove_all(dir);
+}
+
+// --demo=CPM: the line input is the simulated meter, which plays at the real rate, so each
+// one-second period counts about CPM / 60 clicks.
+TEST(Program, DemoCountsTheSimulatedMetersClicks) {
+  const std::filesystem::path dir = FreshDir("demo");
+  CounterState settings;
+  settings.autostart = 1;
+  settings.repeat = 3;
+  ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
+  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1"};
+  for (std::string& e : SanitizerEnvironment()) environment.push_back(std::move(e));
+  Program program(dir.string(), environment, {"--demo=600"});
+  ASSERT_TRUE(program.WaitForLine("Done counting.", Clock::now() + std::chrono::seconds(60)))
+      << program.all();
+  std::vector<uint32_t> counts;
+  for (const std::string& line : program.lines()) {
+    unsigned number = 0, period_counts = 0;
+    if (std::sscanf(line.c_str(), "log| #%u Counts=%u", &number, &period_counts) == 2) {
+      counts.push_back(period_counts);
+    }
+  }
+  ASSERT_EQ(counts.size(), 3u) << program.all();
+  for (uint32_t c : counts) {
+    // Ten a second on average; outside 1..30 a Poisson count of mean 10 all but never falls.
+    EXPECT_GE(c, 1u);
+    EXPECT_LE(c, 30u);
+  }
+  EXPECT_EQ(program.Terminate(Clock::now() + std::chrono::seconds(20)), 0) << program.all();
   std::filesystem::remove_all(dir);
 }
 

@@ -13,11 +13,13 @@
 #include "files/config_file.h"
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
+#include "input/wav_input.h"
 #include "server/http_server.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/pictures.h"
+#include "ui/read_file_progress.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
     buttons_[id] = std::make_unique<PushButtonControl>(built_.Get<QPushButton>(id));
   }
   capture_ = std::make_unique<CaptureController>(state_, std::move(make_device), *this);
+  wav_read_ = std::make_unique<WavFileRead>(state_, [this] { return capture_->capturing(); });
 
   const auto on_click = [this](int id, void (CBlipcountDlg::*command)()) {
     connect(built_.Get<QPushButton>(id), &QPushButton::clicked, this, command);
@@ -72,6 +75,8 @@ CBlipcountDlg::~CBlipcountDlg() {
   comment_editor_.reset();
   graph_.reset();
   state_.graphdlg = nullptr;
+  delete read_progress_;
+  wav_read_.reset();  // a read in progress is cancelled, and its worker ends
   capture_.reset();
   servers_.clear();
 }
@@ -246,6 +251,22 @@ void CBlipcountDlg::AddNotes() {
   comment_editor_->activateWindow();
   comment_editor_->update();
 }
+
+void CBlipcountDlg::ReadWavFile(const std::string& path, QWidget* parent) {
+  // Made first, so that a read that ends at once (refused, or without an owner thread) finds it.
+  auto* progress = new ReadFileProgress(*wav_read_, path, parent != nullptr ? parent : this);
+  read_progress_ = progress;
+  const auto finished = [this] {
+    if (read_progress_ == nullptr) return;
+    read_progress_->hide();
+    read_progress_->deleteLater();
+    read_progress_ = nullptr;
+  };
+  wav_read_->Begin(path, finished);
+  if (!wav_read_->running() && read_progress_ == progress) finished();
+}
+
+ReadFileProgress* CBlipcountDlg::read_progress() const { return read_progress_; }
 
 void CBlipcountDlg::KeepServer(std::unique_ptr<StatusServer> server) {
   if (server != nullptr) servers_.push_back(std::move(server));

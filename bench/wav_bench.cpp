@@ -5,6 +5,7 @@
 // the same run:
 //   BM_CatRead          the limit
 //   BM_CountWavFile     the reader and counter the worker runs, on this thread
+//   BM_ReadWholeThenCount  the command as it was before: the whole file into memory, then counted
 //   BM_ReadFileInWindow the whole command in the main window (Qt, offscreen): Begin, the worker,
 //                       the result applied on the GUI thread; counter owner_max_stall_ms is the
 //                       longest the GUI thread's event loop was held at a stretch meanwhile.
@@ -31,6 +32,7 @@
 #include "core/detect.h"
 #include "input/simulated_meter.h"
 #include "input/wav_input.h"
+#include "input/wav_reader.h"
 #include "tools/click_gen.h"
 #include "ui/app.h"
 #include "ui/main_window.h"
@@ -116,6 +118,30 @@ void BM_CountWavFile(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(kSamples * state.iterations()));
 }
 BENCHMARK(BM_CountWavFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The command as it was: the whole file read into the sample buffer, then counted, all on the
+// GUI thread. Counter extra_MB: what the buffer holds.
+void BM_ReadWholeThenCount(benchmark::State& state) {
+  const std::string path = RecordingPath();
+  double held = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint32_t n = 0;
+    ZeroedBlock samples = ReadWaveFile(fd, &n);
+    close(fd);
+    const int32_t count =
+        CountPulses(reinterpret_cast<const uint8_t*>(samples.data()),
+                    static_cast<size_t>(std::min<uint64_t>(kSamples, samples.size())), 100);
+    held = static_cast<double>(samples.size()) / (1024 * 1024);
+    if (count != g_expected) {
+      state.SkipWithError("the count differs from the whole file's");
+      break;
+    }
+  }
+  state.counters["extra_MB"] = held;
+  state.SetBytesProcessed(static_cast<int64_t>(kSamples * state.iterations()));
+}
+BENCHMARK(BM_ReadWholeThenCount)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ReadFileInWindow(benchmark::State& state) {
   const std::string path = RecordingPath();

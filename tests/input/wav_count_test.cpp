@@ -19,6 +19,7 @@
 
 #include "core/detect.h"
 #include "core/owner_thread.h"
+#include "earlier_run.h"
 #include "input/wav_input.h"
 #include "support/fake_controls.h"
 #include "support/temp_dir.h"
@@ -167,21 +168,12 @@ class WavFileReadTest : public ::testing::Test {
 
   // A state as an earlier run left it, to see what a cancelled read leaves alone.
   void EarlierRun() {
-    state.repeat = 5;
-    state.sampletime = 3;
-    state.history = CountHistory::Allocate(5);
-    state.history.Store(0, 77);
-    state.iteration = 1;
-    state.sample_buffer = ZeroedBlock::Allocate(4);
+    PutEarlierRun(state);
     window.repeat.SetText("5");
   }
 
   void ExpectEarlierRunKept() {
-    EXPECT_EQ(state.repeat, 5u);
-    EXPECT_EQ(state.sampletime, 3u);
-    ASSERT_EQ(state.history.size(), 5u);
-    EXPECT_EQ(state.history.entries()[0], 77u);
-    EXPECT_EQ(state.iteration, 1u);
+    ExpectEarlierRun(state);
     EXPECT_EQ(state.sample_buffer.size(), 4u);
     EXPECT_EQ(window.repeat.Text(), "5");
     EXPECT_EQ(window.counts.Text(), "");

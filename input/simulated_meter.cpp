@@ -70,10 +70,11 @@ bool ClickSynth::Click(Channel& channel) {
 uint32_t ClickSynth::Render(std::span<uint8_t> out, bool after_previous) {
   static const double kDecay = std::exp(-1.0 / kDecaySamples);
   uint32_t counted = 0;
-  const size_t frames = out.size() / channels_;
+  const unsigned channels = std::min(channels_, 2u);
+  const size_t frames = out.size() / channels;
   for (size_t i = 0; i < frames; ++i, ++frame_) {
     bool rose[2] = {false, false};
-    for (unsigned c = 0; c < channels_; ++c) {
+    for (unsigned c = 0; c < channels; ++c) {
       channel_[c].level *= kDecay;
       while (own_[c].next <= static_cast<double>(frame_)) {
         rose[c] = Click(channel_[c]) || rose[c];
@@ -81,14 +82,14 @@ uint32_t ClickSynth::Render(std::span<uint8_t> out, bool after_previous) {
       }
     }
     while (shared_.next <= static_cast<double>(frame_)) {
-      for (unsigned c = 0; c < channels_; ++c) rose[c] = Click(channel_[c]) || rose[c];
+      for (unsigned c = 0; c < channels; ++c) rose[c] = Click(channel_[c]) || rose[c];
       Schedule(shared_);
     }
-    const bool counts = channels_ == 2 ? rose[0] && rose[1] : rose[0];
+    const bool counts = channels == 2 ? rose[0] && rose[1] : rose[0];
     if (counts && (i > 0 || after_previous)) ++counted;
-    for (unsigned c = 0; c < channels_; ++c) {
+    for (unsigned c = 0; c < channels; ++c) {
       const int noise = static_cast<int>(Uniform() * (2 * kNoise + 1)) - kNoise;
-      out[i * channels_ + c] = ToSample(kSilence + channel_[c].level + noise);
+      out[i * channels + c] = ToSample(kSilence + channel_[c].level + noise);
     }
   }
   return counted;
@@ -102,7 +103,7 @@ SimulatedMeter::SimulatedMeter(MeterSettings settings, const MeterClock* clock)
   }
 }
 
-SimulatedMeter::~SimulatedMeter() { Close(); }
+SimulatedMeter::~SimulatedMeter() { CloseMeter(); }
 
 OpenResult SimulatedMeter::Open(const CaptureFormat& format, Completion on_done) {
   if (thread_.joinable()) return {false, "Device already open"};
@@ -154,7 +155,9 @@ void SimulatedMeter::Stop() {
   wake_.notify_all();
 }
 
-void SimulatedMeter::Close() {
+void SimulatedMeter::Close() { CloseMeter(); }
+
+void SimulatedMeter::CloseMeter() {
   if (!thread_.joinable()) return;
   {
     std::lock_guard lock(mutex_);

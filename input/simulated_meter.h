@@ -120,6 +120,7 @@ class SimulatedMeter : public AudioInput {
  private:
   enum class State { kEmpty, kQueued, kRecording };
 
+  void CloseMeter();  // Close, also from the destructor
   void Run();
   // Writes what has fallen due into the recording buffer; true when it is full.
   bool PlayDue();

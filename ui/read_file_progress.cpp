@@ -30,9 +30,11 @@ ReadFileProgress::ReadFileProgress(WavFileRead& read, const std::string& path, Q
   connect(cancel_, &QPushButton::clicked, this, &ReadFileProgress::reject);
   connect(&poll_, &QTimer::timeout, this, &ReadFileProgress::Poll);
   poll_.start(kPollEvery);
-  QTimer::singleShot(kShowAfter, this, [this] {
+  show_after_.setSingleShot(true);
+  connect(&show_after_, &QTimer::timeout, this, [this] {
     if (read_.running()) show();
   });
+  show_after_.start(kShowAfter);
 }
 
 void ReadFileProgress::Poll() {

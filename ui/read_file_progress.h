@@ -36,4 +36,5 @@ class ReadFileProgress : public QDialog {
   QProgressBar* bar_;
   QPushButton* cancel_;
   QTimer poll_;
+  QTimer show_after_;
 };

@@ -168,9 +168,19 @@ TEST(SimulatedMeterTiming, BufferFillsByTheClock) {
                         })
                   .ok);
   std::vector<std::byte> buffer(11025);
+  // While a buffer records, the meter's thread wakes at every tick.
   const auto wait_for_ticks = [&](uint64_t ticks) {
     const uint64_t until = meter.wakeups() + ticks;
-    while (meter.wakeups() < until) std::this_thread::sleep_for(milliseconds(5));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (meter.wakeups() < until && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+  };
+  const auto wait_for_completions = [&](int count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (completions.load() < count && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(milliseconds(5));
+    }
   };
 
   ASSERT_TRUE(meter.AddBuffer(buffer));
@@ -179,10 +189,7 @@ TEST(SimulatedMeterTiming, BufferFillsByTheClock) {
   wait_for_ticks(3);
   EXPECT_EQ(completions.load(), 0);
   clock.Advance(milliseconds(1));
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (completions.load() == 0 && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(milliseconds(5));
-  }
+  wait_for_completions(1);
   ASSERT_EQ(completions.load(), 1);
   EXPECT_EQ(last_bytes.load(), 11025u);
 
@@ -191,7 +198,7 @@ TEST(SimulatedMeterTiming, BufferFillsByTheClock) {
   clock.Advance(milliseconds(250));
   wait_for_ticks(3);
   meter.Stop();
-  wait_for_ticks(1);
+  wait_for_completions(2);
   EXPECT_EQ(completions.load(), 2);
   EXPECT_EQ(last_bytes.load(), 2756u);  // a quarter of a second, in whole frames
 

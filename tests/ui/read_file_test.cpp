@@ -89,7 +89,10 @@ class ReadFileTest : public UiTest {
 TEST_F(ReadFileTest, SlowReadShowsItsProgressAndCancelLeavesTheStateAsItWas) {
   for (const bool by_escape : {false, true}) {
     SCOPED_TRACE(by_escape ? "Escape" : "Cancel button");
-    released_ = false;
+    {
+      std::lock_guard lock(mutex_);
+      released_ = false;
+    }
     Open();
     HoldTheWorker();
     Type(kRepeatField, "7");
@@ -102,7 +105,10 @@ TEST_F(ReadFileTest, SlowReadShowsItsProgressAndCancelLeavesTheStateAsItWas) {
         return window().read_progress() != nullptr && window().read_progress()->isVisible();
       }));
       ReadFileProgress* progress = window().read_progress();
-      EXPECT_TRUE(held_);
+      {
+        std::lock_guard lock(mutex_);
+        EXPECT_TRUE(held_);
+      }
       EXPECT_LT(progress->bar()->value(), 10);
       EXPECT_TRUE(window().isEnabled());
       if (by_escape) {

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "core/process.h"
 #include "core/report.h"
@@ -96,7 +96,8 @@ struct CaptureController::Impl : std::enable_shared_from_this<CaptureController:
   // The bytes recorded of each buffer handed back, from the device's thread to the owner.
   std::mutex arrived_mutex;
   std::condition_variable arrived_ready;
-  std::deque<size_t> arrived;
+  // Seldom more than one; a vector keeps its capacity, so no period allocates here.
+  std::vector<size_t> arrived;
 };
 
 void CaptureController::Impl::Arrived(size_t bytes_recorded) {
@@ -114,7 +115,7 @@ void CaptureController::Impl::DeliverArrived() {
       std::lock_guard lock(arrived_mutex);
       if (arrived.empty()) return;
       bytes_recorded = arrived.front();
-      arrived.pop_front();
+      arrived.erase(arrived.begin());
     }
     WaveInCallback(bytes_recorded);
   }

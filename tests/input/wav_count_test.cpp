@@ -208,14 +208,18 @@ TEST(WavFileRead, SameResultsAndLinesAsTheCommandOnTheCallersThread) {
     if (!bytes.empty()) {
       ASSERT_TRUE(WriteBytes(path, bytes));
     }
-    struct Side {
+    // Each side's periods as the outputs beside the window (the record) take them.
+    struct Side : PeriodListener {
       CounterState state;
       FakeWindow window;
+      std::vector<std::string> sources;
       Side() {
         window.Attach(state);
         state.timingticksperminute = 120;  // some periods go negative
         state.sample_buffer = ZeroedBlock::Allocate(4);
+        state.period_listeners.push_back(this);
       }
+      void OnPeriod(const PeriodReport& period) override { sources.push_back(period.source); }
     };
     Side today, worker;
     ReadWavFileCommand(today.state, path, false);
@@ -243,6 +247,11 @@ TEST(WavFileRead, SameResultsAndLinesAsTheCommandOnTheCallersThread) {
     EXPECT_EQ(worker.state.sample_buffer.present(), today.state.sample_buffer.present());
     EXPECT_EQ(worker.window.counts.Text(), today.window.counts.Text());
     EXPECT_EQ(worker.window.sampletime.Text(), today.window.sampletime.Text());
+    // A counted file's period comes from the file.
+    EXPECT_EQ(worker.sources.size(), worker.state.iteration);
+    EXPECT_EQ(worker.sources, today.sources);
+    for (const std::string& source : worker.sources) EXPECT_EQ(source, path);
+    EXPECT_TRUE(worker.state.period_source.empty());
   }
 }
 

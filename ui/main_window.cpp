@@ -253,6 +253,7 @@ void CBlipcountDlg::AddNotes() {
 }
 
 void CBlipcountDlg::ReadWavFile(const std::string& path, QWidget* parent) {
+  if (!wav_read_) return;  // the window is ending
   // Made first, so that a read that ends at once (refused, or without an owner thread) finds it.
   auto* progress = new ReadFileProgress(*wav_read_, path, parent != nullptr ? parent : this);
   read_progress_ = progress;
@@ -307,8 +308,11 @@ void CBlipcountDlg::done(int result) {
 void CBlipcountDlg::OnDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  // A capture in progress stops before the controls it writes to go away.
+  // A capture in progress stops, and a Read File in progress is cancelled, before the controls
+  // they write to go away.
   capture_->StopAndClose();
+  delete read_progress_;
+  wav_read_.reset();
   DoDataExchange(DataExchange::Direction::kSave);  // a failure shows and is otherwise ignored
   StoreValues();
   WriteSettings(state_, state_.ini_file_name);  // a failure is ignored

@@ -62,7 +62,7 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   // Operations the Options dialog's buttons reach.
   void AddNotes();
   // Read File once a path is chosen: read and counted on a worker, with a progress dialog over
-  // `parent` when it takes longer than half a second.
+  // `parent` when it takes longer than half a second. The read exists until the window ends.
   void ReadWavFile(const std::string& path, QWidget* parent);
   WavFileRead& wav_read() { return *wav_read_; }
   ReadFileProgress* read_progress() const;

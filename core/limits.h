@@ -38,3 +38,6 @@ inline float StoredScale(double value) {
   if (static_cast<double>(stored) > kScaleRange.max) stored = std::nextafter(stored, 0.0f);
   return stored;
 }
+
+// The command line: the mean rate of the simulated meter, `--demo=CPM`.
+inline constexpr Range<double> kDemoCpmRange{0.0, 1000000.0};

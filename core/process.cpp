@@ -65,9 +65,13 @@ void ProcessSample(CounterState& state, PeriodFormat format) {
   const size_t length = static_cast<size_t>(std::min(wanted, state.sample_buffer.size()));
   const auto* samples = reinterpret_cast<const uint8_t*>(state.sample_buffer.data());
 
-  int32_t counts = format.two_channels ? CountCoincidences(samples, length, state.threshold)
-                                       : CountPulses(samples, length, state.threshold);
+  ProcessCountedPeriod(state, format,
+                       format.two_channels ? CountCoincidences(samples, length, state.threshold)
+                                           : CountPulses(samples, length, state.threshold));
+}
 
+void ProcessCountedPeriod(CounterState& state, PeriodFormat format, int32_t detected) {
+  int32_t counts = detected;
   const uint32_t ticks = (state.timingticksperminute * format.seconds) / 60;  // 32-bit product
   counts -= static_cast<int32_t>(ticks);
   if (counts < 0) {

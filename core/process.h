@@ -21,3 +21,8 @@ void ProcessSample(CounterState& state, PeriodFormat format);
 
 // The same with the period as the state's `sampletime` and `coincidence` describe it.
 void ProcessSample(CounterState& state);
+
+// The rest of a period whose pulses were counted elsewhere (a WAV file is counted while it is
+// read): `detected` is the detectors' count, before the timing clicks are subtracted. Owner
+// thread only.
+void ProcessCountedPeriod(CounterState& state, PeriodFormat format, int32_t detected);

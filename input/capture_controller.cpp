@@ -3,9 +3,12 @@
 #include "input/capture_controller.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "core/period_events.h"
 #include "core/process.h"
@@ -65,6 +68,12 @@ struct CaptureController::Impl : std::enable_shared_from_this<CaptureController:
   void OnCancelSampling();
   void StopAndClose();
   bool OpenAudioInput();
+  // Device thread: a buffer was handed back. Owner thread: runs the completions handed back so
+  // far, in order.
+  void Arrived(size_t bytes_recorded);
+  void DeliverArrived();
+  // The period that Cancel stopped is processed (and the run ended) before a new Start goes on.
+  void FinishCancelledRun();
   void WaveInCallback(size_t bytes_recorded);
   // Hands back whatever the device holds; the completions of those buffers are then ignored.
   void AbandonOutstanding();
@@ -84,10 +93,52 @@ struct CaptureController::Impl : std::enable_shared_from_this<CaptureController:
   uint32_t outstanding = 0;
   // Of those, the ones a new Start or a close abandoned: their completions are dropped.
   uint32_t abandoned = 0;
+  // Cancel stopped the device while a buffer was out; its completion ends the run.
+  bool cancelled_outstanding = false;
   // The listeners were told of a run that has not ended yet; Cancel was asked for in it.
   bool run_told = false;
   bool cancel_requested = false;
+
+  // The bytes recorded of each buffer handed back, from the device's thread to the owner.
+  std::mutex arrived_mutex;
+  std::condition_variable arrived_ready;
+  // Seldom more than one; a vector keeps its capacity, so no period allocates here.
+  std::vector<size_t> arrived;
 };
+
+void CaptureController::Impl::Arrived(size_t bytes_recorded) {
+  {
+    std::lock_guard lock(arrived_mutex);
+    arrived.push_back(bytes_recorded);
+  }
+  arrived_ready.notify_all();
+}
+
+void CaptureController::Impl::DeliverArrived() {
+  for (;;) {
+    size_t bytes_recorded = 0;
+    {
+      std::lock_guard lock(arrived_mutex);
+      if (arrived.empty()) return;
+      bytes_recorded = arrived.front();
+      arrived.erase(arrived.begin());
+    }
+    WaveInCallback(bytes_recorded);
+  }
+}
+
+void CaptureController::Impl::FinishCancelledRun() {
+  if (!cancelled_outstanding) return;
+  cancelled_outstanding = false;
+  if (outstanding <= abandoned) return;
+  {
+    // The stop has handed the buffer back; the device's thread passes it on at once. Should it
+    // never come, the Start abandons it as it would any other.
+    std::unique_lock lock(arrived_mutex);
+    arrived_ready.wait_for(lock, std::chrono::seconds(2), [this] { return !arrived.empty(); });
+  }
+  DeliverArrived();
+}
 
 bool CaptureController::Impl::OpenAudioInput() {
   LogLine(state, StringPrintf("Audio sampling rate = %d per second", state.samplerate));
@@ -103,8 +154,9 @@ bool CaptureController::Impl::OpenAudioInput() {
   std::weak_ptr<Impl> self = weak_from_this();
   OwnerThread* owner = state.owner;
   OpenResult result = opened->Open(format, [self, owner](size_t bytes_recorded) {
-    auto run = [self, bytes_recorded] {
-      if (auto impl = self.lock()) impl->WaveInCallback(bytes_recorded);
+    if (auto impl = self.lock()) impl->Arrived(bytes_recorded);
+    auto run = [self] {
+      if (auto impl = self.lock()) impl->DeliverArrived();
     };
     if (owner != nullptr) {
       owner->Post(std::move(run));
@@ -142,6 +194,7 @@ void CaptureController::Impl::CloseDevice() {
 }
 
 void CaptureController::Impl::OnStart() {
+  FinishCancelledRun();
   if (device && device_two_channels != state.coincidence_on()) {
     CloseDevice();
     LogLine(state, "Closed Audio.");
@@ -255,6 +308,7 @@ void CaptureController::Impl::OnCancelSampling() {
     return;
   }
   device->Stop();
+  cancelled_outstanding = outstanding > abandoned;
   LogLine(state, "Cancelled.");
   // The period the stop hands back still belongs to the run, which ends after it.
   if (outstanding > abandoned) {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "input/portaudio_input.h"
 
+#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,6 +39,19 @@ class QuietStderr {
   int saved_ = -1;
 };
 
+// PortAudio's ALSA host API lists the sound cards' devices and the PCMs that the configuration
+// defines, and asserts (aborting the process) when none of them is named "default" or "dmix",
+// which is the case for an empty or missing configuration or one that only defines other PCMs.
+// Such a configuration has no default device for us to open either, so it is refused before
+// PortAudio probes it.
+bool AlsaDefinesDefaultPcm() {
+  QuietStderr quiet;  // a missing configuration file is reported on stderr
+  if (snd_config_update() < 0 || snd_config == nullptr) return false;
+  snd_config_t* node = nullptr;
+  return snd_config_search(snd_config, "pcm.default", &node) == 0 ||
+         snd_config_search(snd_config, "pcm.dmix", &node) == 0;
+}
+
 }  // namespace
 
 PortAudioSession::PortAudioSession() {
@@ -67,6 +81,7 @@ OpenResult PortAudioInput::Open(const CaptureFormat& format, Completion on_done)
       (format.channels != 1 && format.channels != 2)) {
     return {false, Pa_GetErrorText(paSampleFormatNotSupported)};
   }
+  if (!AlsaDefinesDefaultPcm()) return {false, kNoDefaultPcm};
   auto session = std::make_unique<PortAudioSession>();
   if (!session->ok()) return {false, Pa_GetErrorText(session->error())};
 
@@ -95,18 +110,10 @@ OpenResult PortAudioInput::Open(const CaptureFormat& format, Completion on_done)
                           paFramesPerBufferUnspecified, paNoFlag, &PortAudioInput::OnAudio, this);
   }
   if (error != paNoError) return {false, Pa_GetErrorText(error)};
-  auto stream = std::make_unique<PortAudioStream>(raw);
-
-  notifier_ = std::thread(&PortAudioInput::NotifyLoop, this);
-  error = Pa_StartStream(stream->get());
-  if (error != paNoError) {
-    closing_.store(true);
-    wake_.release();
-    notifier_.join();
-    return {false, Pa_GetErrorText(error)};
-  }
   session_ = std::move(session);
-  stream_ = std::move(stream);
+  stream_ = std::make_unique<PortAudioStream>(raw);
+  stream_active_.store(false);
+  notifier_ = std::thread(&PortAudioInput::NotifyLoop, this);
   return {true, {}};
 }
 
@@ -125,11 +132,21 @@ bool PortAudioInput::AddBuffer(std::span<std::byte> buffer) {
 
 bool PortAudioInput::Start() {
   if (!stream_) return false;
+  std::lock_guard lock(stream_mutex_);
   int expected = kQueued;
-  if (state_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel)) {
-    return true;
+  if (!state_.compare_exchange_strong(expected, kRecording, std::memory_order_acq_rel)) {
+    return expected == kRecording || expected == kCopying;
   }
-  return expected == kRecording || expected == kCopying;
+  if (!stream_active_.load(std::memory_order_relaxed)) {
+    const PaError error = Pa_StartStream(stream_->get());
+    if (error != paNoError) {
+      // The buffer stays queued, not recording, as after any failed start.
+      state_.store(kQueued, std::memory_order_release);
+      return false;
+    }
+    stream_active_.store(true, std::memory_order_release);
+  }
+  return true;
 }
 
 void PortAudioInput::Stop() {
@@ -157,6 +174,7 @@ void PortAudioInput::Close() {
   wake_.release();
   notifier_.join();
   stream_.reset();
+  stream_active_.store(false, std::memory_order_release);
   session_.reset();
   on_done_ = nullptr;
 }
@@ -187,9 +205,26 @@ void PortAudioInput::CopySamples(const uint8_t* input, unsigned long frames) {
   }
 }
 
+void PortAudioInput::StopIdleStream() {
+  std::lock_guard lock(stream_mutex_);
+  const int state = state_.load(std::memory_order_acquire);
+  if (state == kRecording || state == kCopying || !stream_active_.load(std::memory_order_relaxed)) {
+    return;
+  }
+  // A stopped stream's frames are simply not taken; the result is ignored as at Close.
+  Pa_StopStream(stream_->get());
+  stream_active_.store(false, std::memory_order_release);
+}
+
 void PortAudioInput::NotifyLoop() {
   for (;;) {
-    wake_.acquire();
+    // A stopped stream has nothing to time out: the thread sleeps until the next hand-back.
+    if (!stream_active()) {
+      wake_.acquire();
+    } else if (!wake_.try_acquire_for(idle_stop_)) {
+      StopIdleStream();
+      continue;
+    }
     if (state_.load(std::memory_order_acquire) == kHandedBack) {
       const size_t recorded = filled_;
       state_.store(kEmpty, std::memory_order_release);

@@ -7,11 +7,17 @@
 #include <portaudio.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 #include <thread>
+
+// The error text of Open when ALSA's configuration defines no default device.
+inline constexpr char kNoDefaultPcm[] =
+    "No default audio device: ALSA's configuration defines none";
 
 // One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
 // APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.
@@ -45,8 +51,10 @@ class PortAudioStream {
 };
 
 // The line input through PortAudio's default input device: unsigned 8-bit samples, one channel
-// or two interleaved. The stream runs from Open to Close; Start and Stop only decide whether
-// its samples go into the queued buffer.
+// or two interleaved. Start starts the stream when it is not running; Stop only hands the buffer
+// back, so the stream runs on through the few milliseconds in which a period is processed and
+// the next one queued. When no buffer has been recording for a while (`kIdleStop`), the
+// notification thread stops the stream, so an idle program takes no samples and no CPU.
 //
 // The audio thread and the owner hand the buffer over through one atomic state: the audio
 // thread claims it only while recording, copies, and either hands it back (full) or releases
@@ -55,7 +63,9 @@ class PortAudioStream {
 // so the audio thread itself never allocates, locks or calls out.
 class PortAudioInput : public AudioInput {
  public:
-  PortAudioInput() = default;
+  // `idle_stop`: how long no buffer may record before the stream stops.
+  explicit PortAudioInput(std::chrono::milliseconds idle_stop = kIdleStop)
+      : idle_stop_(idle_stop) {}
   ~PortAudioInput() override;
   PortAudioInput(const PortAudioInput&) = delete;
   PortAudioInput& operator=(const PortAudioInput&) = delete;
@@ -65,6 +75,11 @@ class PortAudioInput : public AudioInput {
   bool Start() override;
   void Stop() override;
   void Close() override;
+
+  // The stream is running (between a Start and the idle stop or Close). Any thread.
+  bool stream_active() const { return stream_active_.load(std::memory_order_acquire); }
+
+  static constexpr std::chrono::milliseconds kIdleStop{1000};
 
  private:
   enum State : int {
@@ -80,7 +95,9 @@ class PortAudioInput : public AudioInput {
   void CopySamples(const uint8_t* input, unsigned long frames);
   void HandBack();
   void NotifyLoop();
+  void StopIdleStream();
 
+  std::chrono::milliseconds idle_stop_;
   std::unique_ptr<PortAudioSession> session_;
   std::unique_ptr<PortAudioStream> stream_;
   Completion on_done_;
@@ -96,4 +113,9 @@ class PortAudioInput : public AudioInput {
   std::counting_semaphore<> wake_{0};
   std::atomic<bool> closing_{false};
   std::thread notifier_;
+
+  // Starting and stopping the stream, by the owner (Start) and the notification thread (the
+  // idle stop).
+  std::mutex stream_mutex_;
+  std::atomic<bool> stream_active_{false};
 };

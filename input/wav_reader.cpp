@@ -12,23 +12,6 @@
 
 namespace {
 
-constexpr size_t kHeaderBytes = 36;
-
-// Reads until `length` bytes are in or the file ends; returns how many arrived.
-size_t ReadFully(int fd, std::byte* into, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t got = read(fd, into + done, length - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
 uint32_t LittleEndian32(const unsigned char* bytes) {
   return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
          uint32_t{bytes[3]} << 24;
@@ -54,13 +37,35 @@ ZeroedBlock ReadStream(int fd, uint64_t wanted, uint64_t limit) {
 
 }  // namespace
 
+size_t ReadFully(int fd, std::byte* into, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t got = read(fd, into + done, length - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+std::optional<uint32_t> ParseWavHeader(std::span<const unsigned char, kWavHeaderBytes> header) {
+  if (header[8] != 'W' || header[11] != 'E') return std::nullopt;
+  if (header[22] > 1 || header[32] != 1) return std::nullopt;
+  return LittleEndian32(header.data() + 4);
+}
+
 ZeroedBlock ReadWaveFile(int fd, uint32_t* n, uint64_t allocation_limit) {
-  unsigned char header[kHeaderBytes];
+  unsigned char header[kWavHeaderBytes];
   // A file shorter than its header would be judged by bytes it does not hold.
-  if (ReadFully(fd, reinterpret_cast<std::byte*>(header), kHeaderBytes) < kHeaderBytes) return {};
-  if (header[8] != 'W' || header[11] != 'E') return {};
-  if (header[22] > 1 || header[32] != 1) return {};
-  const uint32_t sample_bytes = LittleEndian32(header + 4);
+  if (ReadFully(fd, reinterpret_cast<std::byte*>(header), kWavHeaderBytes) < kWavHeaderBytes) {
+    return {};
+  }
+  const std::optional<uint32_t> parsed = ParseWavHeader(header);
+  if (!parsed) return {};
+  const uint32_t sample_bytes = *parsed;
   if (n != nullptr) *n = sample_bytes;
   if (sample_bytes > allocation_limit) return {};
 

@@ -2,7 +2,10 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "core/zeroed_block.h"
 
@@ -16,3 +19,11 @@
 // supplies, at most n: a file that claims more than it holds costs only what it holds. The
 // caller owns the block.
 ZeroedBlock ReadWaveFile(int fd, uint32_t* n, uint64_t allocation_limit = UINT64_MAX);
+
+// The header and its test on their own: the number of sample bytes n, or nothing when the
+// header is refused.
+inline constexpr size_t kWavHeaderBytes = 36;
+std::optional<uint32_t> ParseWavHeader(std::span<const unsigned char, kWavHeaderBytes> header);
+
+// Reads until `length` bytes are in, the file ends or a read fails; returns how many arrived.
+size_t ReadFully(int fd, std::byte* into, size_t length);

@@ -17,6 +17,7 @@
 #include "files/config_file.h"
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
+#include "input/wav_input.h"
 #include "record/export_job.h"
 #include "record/recorder.h"
 #include "server/http_server.h"
@@ -24,6 +25,7 @@
 #include "ui/comment_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/pictures.h"
+#include "ui/read_file_progress.h"
 
 namespace {
 
@@ -62,6 +64,7 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
     buttons_[id] = std::make_unique<PushButtonControl>(built_.Get<QPushButton>(id));
   }
   capture_ = std::make_unique<CaptureController>(state_, std::move(make_device), *this);
+  wav_read_ = std::make_unique<WavFileRead>(state_, [this] { return capture_->capturing(); });
 
   // The window has no default button. A dialog's buttons become its default while they have the
   // focus and one of them stays so after it; these take Enter only while they have the focus
@@ -88,6 +91,8 @@ CBlipcountDlg::~CBlipcountDlg() {
   comment_editor_.reset();
   graph_.reset();
   state_.graphdlg = nullptr;
+  delete read_progress_;
+  wav_read_.reset();  // a read in progress is cancelled, and its worker ends
   capture_.reset();
   // The record takes the end of the run (told above), writes what it holds and closes.
   export_.reset();
@@ -295,6 +300,23 @@ void CBlipcountDlg::AddNotes() {
   comment_editor_->update();
 }
 
+void CBlipcountDlg::ReadWavFile(const std::string& path, QWidget* parent) {
+  if (!wav_read_) return;  // the window is ending
+  // Made first, so that a read that ends at once (refused, or without an owner thread) finds it.
+  auto* progress = new ReadFileProgress(*wav_read_, path, parent != nullptr ? parent : this);
+  read_progress_ = progress;
+  const auto finished = [this] {
+    if (read_progress_ == nullptr) return;
+    read_progress_->hide();
+    read_progress_->deleteLater();
+    read_progress_ = nullptr;
+  };
+  wav_read_->Begin(path, finished);
+  if (!wav_read_->running() && read_progress_ == progress) finished();
+}
+
+ReadFileProgress* CBlipcountDlg::read_progress() const { return read_progress_; }
+
 void CBlipcountDlg::KeepServer(std::unique_ptr<StatusServer> server) {
   if (server != nullptr) servers_.push_back(std::move(server));
 }
@@ -334,8 +356,11 @@ void CBlipcountDlg::done(int result) {
 void CBlipcountDlg::OnDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  // A capture in progress stops before the controls it writes to go away.
+  // A capture in progress stops, and a Read File in progress is cancelled, before the controls
+  // they write to go away.
   capture_->StopAndClose();
+  delete read_progress_;
+  wav_read_.reset();
   DoDataExchange(DataExchange::Direction::kSave);  // a failure shows and is otherwise ignored
   StoreValues();
   WriteSettings(state_, state_.ini_file_name);  // a failure is ignored

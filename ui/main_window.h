@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <map>
 #include <memory>
@@ -21,7 +22,9 @@
 class CCommentDlg;
 class CGraphDlg;
 class ExportJob;
+class ReadFileProgress;
 class Recorder;
+class WavFileRead;
 class QCheckBox;
 class QKeyEvent;
 class QListView;
@@ -66,6 +69,11 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
 
   // Operations the Options dialog's buttons reach.
   void AddNotes();
+  // Read File once a path is chosen: read and counted on a worker, with a progress dialog over
+  // `parent` when it takes longer than half a second. The read exists until the window ends.
+  void ReadWavFile(const std::string& path, QWidget* parent);
+  WavFileRead& wav_read() { return *wav_read_; }
+  ReadFileProgress* read_progress() const;
   CCommentDlg* comment_editor() const { return comment_editor_.get(); }
   CGraphDlg* graph_window() const { return graph_.get(); }
   CaptureController& capture() { return *capture_; }
@@ -104,6 +112,8 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   std::map<int, std::unique_ptr<PushButtonControl>> buttons_;
   MainValues values_{0, 0, 0, 0.0};
   std::unique_ptr<CaptureController> capture_;
+  std::unique_ptr<WavFileRead> wav_read_;
+  QPointer<ReadFileProgress> read_progress_;
   std::unique_ptr<CGraphDlg> graph_;
   std::unique_ptr<CCommentDlg> comment_editor_;
   std::vector<std::unique_ptr<StatusServer>> servers_;

@@ -7,7 +7,6 @@
 #include <QPushButton>
 
 #include "files/data_file.h"
-#include "input/wav_input.h"
 #include "server/status_server.h"
 #include "ui/comment_dialog.h"
 #include "ui/main_window.h"
@@ -89,5 +88,5 @@ void COptionsDlg::OnAddNotes() { owner_.AddNotes(); }
 void COptionsDlg::OnReadFile() {
   const std::optional<std::string> path = owner_.desktop().ChooseWavFile(this);
   if (!path) return;
-  ReadWavFileCommand(owner_.state(), *path, owner_.capture().capturing());
+  owner_.ReadWavFile(*path, this);
 }

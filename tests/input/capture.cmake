@@ -13,6 +13,12 @@ target_link_libraries(capture_controller_test PRIVATE blipcount_capture_test_sup
   blipcount_test_support)
 gtest_discover_tests(capture_controller_test DISCOVERY_TIMEOUT 60)
 
+# The simulated meter: its clicks, its clock, and runs of the controller on it.
+add_executable(simulated_meter_test ${CMAKE_CURRENT_LIST_DIR}/simulated_meter_test.cpp)
+target_link_libraries(simulated_meter_test PRIVATE blipcount_capture_test_support
+  blipcount_test_support)
+gtest_discover_tests(simulated_meter_test DISCOVERY_TIMEOUT 60)
+
 add_executable(capture_portaudio_test ${CMAKE_CURRENT_LIST_DIR}/capture_portaudio_test.cpp)
 target_link_libraries(capture_portaudio_test PRIVATE blipcount_capture_test_support
   blipcount_test_support)

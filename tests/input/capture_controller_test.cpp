@@ -225,6 +225,42 @@ TEST_F(CaptureTest, CancelAfterTheCompletionWasPostedStillEndsTheRun) {
   EXPECT_TRUE(Idle());
 }
 
+// Start pressed at once after Cancel, before the owner has run the completion of the stopped
+// period: that period is still reported and the run still ends before the new one starts.
+TEST_F(CaptureTest, StartRightAfterCancelFinishesTheCancelledRunFirst) {
+  fields.values.repeat = 10;
+  controller->OnStart();
+  Period(9);
+  Period(9);
+  device->Record(MonoClicks(11025 / 2, 12, 1));
+  const size_t before = window.log.lines.size();
+  controller->OnCancelSampling();
+  controller->OnStart();
+  owner.RunPending();
+
+  const std::vector<std::string> log = LogFrom(before);
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_EQ(log[0], "Cancelled.");
+  EXPECT_EQ(log[1].rfind("#3   Counts=6 ", 0), 0u) << log[1];
+  EXPECT_EQ(log[2].rfind("   95% confidence interval on 6 counts", 0), 0u) << log[2];
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 3, log.end()),
+            (std::vector<std::string>{
+                "Done counting.",
+                "",
+                "Starting recording.",
+                "Sampling time=1 secs, repeat 10 times.",
+                *state.started,
+            }));
+  // The new run starts afresh.
+  EXPECT_EQ(state.iteration, 0u);
+  EXPECT_EQ(state.repeat, 10u);
+  EXPECT_TRUE(Running());
+  EXPECT_EQ(device->adds_while_queued, 0);
+  Period(4);
+  EXPECT_EQ(state.history.entries()[0], 4u);
+  EXPECT_EQ(state.iteration, 1u);
+}
+
 TEST_F(CaptureTest, CancelWithoutDevice) {
   controller->OnCancelSampling();
   EXPECT_EQ(window.log.lines, std::vector<std::string>{"Audio input not open."});

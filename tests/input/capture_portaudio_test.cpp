@@ -119,6 +119,71 @@ TEST(CaptureRealThreads, CancelAndRestartRaceTheAudioThread) {
   rig.controller->StopAndClose();
 }
 
+// Cancel and Start at once: the real device hands the stopped buffer back on its own thread,
+// and the new run starts only after the cancelled one has reported its period and ended.
+TEST(CaptureRealThreads, StartRightAfterCancelEndsTheCancelledRunFirst) {
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, 9), 4000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  RealCaptureRig rig;
+  rig.fields.values.repeat = 100;
+  rig.controller->OnStart();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (rig.state.iteration < 1 && std::chrono::steady_clock::now() < end) {
+    rig.owner.WaitAndRun(std::chrono::milliseconds(10));
+  }
+  const size_t before = rig.window.log.lines.size();
+  rig.controller->OnCancelSampling();
+  rig.controller->OnStart();
+  const std::vector<std::string> log(rig.window.log.lines.begin() + before,
+                                     rig.window.log.lines.end());
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(log[0], "Cancelled.");
+  EXPECT_NE(log[1].find("Counts="), std::string::npos) << log[1];
+  EXPECT_EQ(log[3], "Done counting.");
+  EXPECT_EQ(log[5], "Starting recording.");
+  EXPECT_TRUE(rig.controller->capturing());
+  rig.controller->StopAndClose();
+}
+
+// Between runs the stream stops while the device stays open, so an idle program takes no
+// samples (the file plugin, which is not paced, would otherwise be read flat out); the next
+// Start starts it again and counts as before.
+TEST(CaptureIdle, StreamStopsBetweenRunsAndStartsAgain) {
+  constexpr uint32_t kClicks = 9;
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, kClicks), 2000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+
+  // The file plugin is not paced: while the stream runs idle it reads thousands of seconds of
+  // the file a second, so here the stream stops sooner than the program's second.
+  PortAudioInput* device = nullptr;
+  RealCaptureRig rig([&device] {
+    auto made = std::make_unique<PortAudioInput>(std::chrono::milliseconds(50));
+    device = made.get();
+    return made;
+  });
+  rig.fields.values.repeat = 2;
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    rig.controller->OnStart();
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->stream_active());
+    ASSERT_TRUE(rig.RunUntilDone(std::chrono::seconds(30)));
+    for (uint32_t counts : rig.state.history.First(2)) {
+      EXPECT_TRUE(counts == kClicks || counts == kClicks - 1) << counts;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (device->stream_active() && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(device->stream_active());
+    EXPECT_TRUE(rig.controller->device_open());
+  }
+  rig.controller->StopAndClose();
+}
+
 // Opening and closing the device prints nothing of the host APIs' probing (JACK's "cannot
 // connect to server", ALSA's unknown PCMs) on stderr, and stderr works again afterwards.
 TEST(CaptureQuiet, OpenAndCloseKeepStderrClean) {
@@ -148,21 +213,46 @@ TEST(CaptureQuiet, OpenAndCloseKeepStderrClean) {
   EXPECT_EQ(text, "after\n");
 }
 
-TEST(CaptureNoDevice, StartLogsPortAudiosErrorAndStops) {
-  // The only device is a sound card that does not exist. (A configuration with no device at
-  // all trips an assertion inside PortAudio's ALSA host API.)
+// A configuration without a usable default device: Start logs the error and the program goes
+// on. PortAudio itself aborts the process in its device probing for the first three.
+struct NoDeviceCase {
+  const char* name;
+  const char* config;  // nullptr: the configuration file does not exist
+  const char* error;
+};
+
+void PrintTo(const NoDeviceCase& c, std::ostream* os) { *os << c.name; }
+
+class CaptureNoDevice : public ::testing::TestWithParam<NoDeviceCase> {};
+
+TEST_P(CaptureNoDevice, StartLogsTheErrorAndStops) {
+  const NoDeviceCase& c = GetParam();
   TempDir dir;
   const std::string config = dir.path() + "/asound.conf";
-  std::ofstream(config) << "pcm.!default {\n  type hw\n  card 99\n}\n";
+  if (c.config != nullptr) std::ofstream(config) << c.config;
   ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
 
   RealCaptureRig rig;
   rig.controller->OnStart();
   EXPECT_EQ(rig.window.log.lines,
             (std::vector<std::string>{"Audio sampling rate = 11025 per second",
-                                      "Error: Device unavailable", "Audio input not open."}));
+                                      std::string("Error: ") + c.error, "Audio input not open."}));
   EXPECT_FALSE(rig.controller->device_open());
   EXPECT_TRUE(rig.window.start.IsEnabled());
+  // A second Start tries again, the same way.
+  rig.controller->OnStart();
+  EXPECT_EQ(rig.window.log.lines.size(), 6u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Alsa, CaptureNoDevice,
+    ::testing::Values(
+        NoDeviceCase{"empty_configuration", "", kNoDefaultPcm},
+        NoDeviceCase{"missing_configuration", nullptr, kNoDefaultPcm},
+        NoDeviceCase{"only_other_pcms", "pcm.other {\n  type null\n}\n", kNoDefaultPcm},
+        // The only device is a sound card that does not exist.
+        NoDeviceCase{"default_on_a_missing_card", "pcm.!default {\n  type hw\n  card 99\n}\n",
+                     "Device unavailable"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -15,8 +15,8 @@
 #include "support/fake_controls.h"
 #include "support/temp_dir.h"
 
-// The capture controller on the real PortAudio device, with the owner thread as a queue that
-// the caller runs: what the end-to-end test and the soak program drive.
+// The capture controller on a real device (PortAudio unless another is given), with the owner
+// thread as a queue that the caller runs: what the end-to-end tests and the soak program drive.
 class RealCaptureRig {
  public:
   class Fields : public FieldExchange {
@@ -25,11 +25,18 @@ class RealCaptureRig {
     MainValues values;
   };
 
-  RealCaptureRig() {
+  // `make_device` empty: the PortAudio line input.
+  explicit RealCaptureRig(CaptureController::DeviceFactory make_device = {}) {
     state.owner = &owner;
     window.Attach(state);
-    controller = std::make_unique<CaptureController>(
-        state, [] { return std::make_unique<PortAudioInput>(); }, fields);
+    if (!make_device) {
+      make_device = [this] {
+        auto made = std::make_unique<PortAudioInput>();
+        device = made.get();
+        return made;
+      };
+    }
+    controller = std::make_unique<CaptureController>(state, std::move(make_device), fields);
   }
 
   // Runs the owner's queue until the run has logged "Done counting." or `limit` has passed.
@@ -47,4 +54,6 @@ class RealCaptureRig {
   FakeWindow window;
   Fields fields;
   std::unique_ptr<CaptureController> controller;
+  // The PortAudio device the controller opened last (owned by the controller).
+  PortAudioInput* device = nullptr;
 };

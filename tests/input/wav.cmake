@@ -2,6 +2,7 @@
 # SPDX-FileCopyrightText: 2026 The Blipcount developers
 # WAV file input: the reader, the Read File command and the shipped click recording.
 add_executable(wav_test
+  ${CMAKE_CURRENT_LIST_DIR}/wav_count_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_input_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_reader_test.cpp
 )

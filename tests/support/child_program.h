@@ -122,7 +122,8 @@ inline CommandResult RunCommand(const std::vector<std::string>& argv,
 
 class Program {
  public:
-  // Starts `binary` with `args` in `dir`; `environment` is the child's whole environment.
+  // Starts `binary` with `args` in `dir`; `environment` is the child's whole environment. Its
+  // standard output comes through the same pipe as its standard error.
   Program(const std::string& binary, const std::string& dir,
           const std::vector<std::string>& environment, const std::vector<std::string>& args = {}) {
     int pipe_fds[2];
@@ -130,6 +131,7 @@ class Program {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     std::vector<std::string> env_strings = environment;
     std::vector<char*> env;

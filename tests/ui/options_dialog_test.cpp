@@ -372,6 +372,7 @@ TEST_F(OptionsTest, ReadFileAnalysesTheChosenRecording) {
   }
   desktop_.wav_answer = path;
   RunOptions([](COptionsDlg& options) { Click(options, kReadFileButton); }, false);
+  ASSERT_TRUE(WaitForReadFile());
   const Lines log = Log();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[1], "Reading WAV File \"" + path + "\"");

@@ -77,6 +77,14 @@ std::optional<std::string> HttpGet(uint16_t port, const std::string& path) {
   return response;
 }
 
+std::filesystem::path FreshDir(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("blipcount-" + name + "-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -85,10 +93,7 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("blipcount-program-" + std::to_string(getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = FreshDir("program");
   // The plugin delivers faster than real time, and frames that come while a period is being
   // processed are dropped; the file must outlast the run.
   const std::string alsa =
@@ -356,6 +361,73 @@ TEST(Program, WithoutADisplayItSaysSoAndEnds) {
   EXPECT_NE(program.lines()[0].find("no display"), std::string::npos) << program.all();
   EXPECT_NE(program.lines()[0].find("blipcount --headless"), std::string::npos) << program.all();
   EXPECT_FALSE(std::filesystem::exists(dir.File("blipcount.ini")));
+}
+
+// The options are answered before Qt starts: with no display to be had, --help and --version
+// still answer, and an unknown option or a bad rate gets the usage line and exit code 2.
+TEST(Program, OptionsAreAnsweredWithoutADisplay) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string first_line;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: blipcount [--demo[=CPM]] [--help] [--version]"},
+      {{"--version"}, 0, "blipcount 0.83"},
+      {{"--bogus"}, 2, "blipcount: unknown option --bogus"},
+      {{"--demo=fast"},
+       2,
+       "blipcount: the rate of --demo must be a number of counts per minute from 0 to 1000000"},
+  };
+  const std::filesystem::path dir = FreshDir("options");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    std::vector<std::string> environment = {"QT_QPA_PLATFORM=xcb", "DISPLAY="};
+    for (std::string& e : SanitizerEnvironment(LSAN_SUPPRESSIONS)) {
+      environment.push_back(std::move(e));
+    }
+    Program program(BLIPCOUNT_BINARY, dir.string(), ChildEnvironment(environment), c.args);
+    EXPECT_EQ(program.Wait(Clock::now() + std::chrono::seconds(20)), c.exit_code);
+    ASSERT_FALSE(program.lines().empty());
+    EXPECT_EQ(program.lines().front(), c.first_line) << program.all();
+    if (c.exit_code == 2) {
+      EXPECT_EQ(program.lines().back(), "Usage: blipcount [--demo[=CPM]] [--help] [--version]");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "blipcount.ini"));
+  std::filesystem::remove_all(dir);
+}
+
+// --demo=CPM: the line input is the simulated meter, which plays at the real rate, so each
+// one-second period counts about CPM / 60 clicks.
+TEST(Program, DemoCountsTheSimulatedMetersClicks) {
+  const std::filesystem::path dir = FreshDir("demo");
+  CounterState settings;
+  settings.autostart = 1;
+  settings.repeat = 3;
+  ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
+  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1"};
+  for (std::string& e : SanitizerEnvironment(LSAN_SUPPRESSIONS)) {
+    environment.push_back(std::move(e));
+  }
+  Program program(BLIPCOUNT_BINARY, dir.string(), ChildEnvironment(environment), {"--demo=600"});
+  ASSERT_TRUE(program.WaitForLine("Done counting.", Clock::now() + std::chrono::seconds(60)))
+      << program.all();
+  std::vector<uint32_t> counts;
+  for (const std::string& line : program.lines()) {
+    unsigned number = 0, period_counts = 0;
+    if (std::sscanf(line.c_str(), "log| #%u Counts=%u", &number, &period_counts) == 2) {
+      counts.push_back(period_counts);
+    }
+  }
+  ASSERT_EQ(counts.size(), 3u) << program.all();
+  for (uint32_t c : counts) {
+    // Ten a second on average; outside 1..30 a Poisson count of mean 10 all but never falls.
+    EXPECT_GE(c, 1u);
+    EXPECT_LE(c, 30u);
+  }
+  EXPECT_EQ(program.Terminate(Clock::now() + std::chrono::seconds(20)), 0) << program.all();
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QLineEdit>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#include "input/wav_input.h"
 
 UiTest::UiTest() {
   previous_dir_ = std::filesystem::current_path();
@@ -56,6 +60,16 @@ bool UiTest::CompletePeriod() {
   const bool done = device_->Complete(silence);
   queue_.RunPending();
   return done;
+}
+
+bool UiTest::WaitForReadFile() {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (window_->wav_read().running() && std::chrono::steady_clock::now() < end) {
+    QApplication::processEvents();
+    queue_.RunPending();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return !window_->wav_read().running();
 }
 
 std::string UiTest::ReadFile(const std::string& name) const {

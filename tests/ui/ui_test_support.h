@@ -61,6 +61,8 @@ class UiTest : public ::testing::Test {
   void Type(int id, const std::string& text);
   // The device completes the queued period with `bytes` of silence and the completion runs.
   bool CompletePeriod();
+  // Runs the event loop and the owner's queue until Read File has finished; false on time-out.
+  bool WaitForReadFile();
   std::string ReadFile(const std::string& name) const;
 
   std::filesystem::path dir_;

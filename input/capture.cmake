@@ -9,7 +9,9 @@ target_link_libraries(blipcount_capture PUBLIC blipcount_core)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PORTAUDIO REQUIRED IMPORTED_TARGET portaudio-2.0)
 
+# The line input and the alarm's tones on the output.
 add_library(blipcount_portaudio STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/alarm_tone.cpp
   ${CMAKE_CURRENT_LIST_DIR}/portaudio_input.cpp
 )
 target_link_libraries(blipcount_portaudio PUBLIC blipcount_core PkgConfig::PORTAUDIO Threads::Threads)

@@ -10,43 +10,36 @@
 #include <cstring>
 #include <utility>
 
-namespace {
+QuietStderr::QuietStderr() {
+  std::fflush(stderr);
+  saved_ = dup(STDERR_FILENO);
+  const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved_ >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
+  if (null_fd >= 0) close(null_fd);
+}
 
-// Keeps what the host APIs print while they probe their devices (JACK's "cannot connect",
-// ALSA's unknown PCMs) off the user's terminal, and puts stderr back afterwards. Our own
-// output never goes to stderr while it is held.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
-    if (null_fd >= 0) close(null_fd);
+QuietStderr::~QuietStderr() {
+  std::fflush(stderr);
+  if (saved_ >= 0) {
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
   }
-  ~QuietStderr() {
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-    }
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
+}
 
- private:
-  int saved_ = -1;
-};
-
-}  // namespace
+std::recursive_mutex& PortAudioLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
 
 PortAudioSession::PortAudioSession() {
+  std::lock_guard lock(PortAudioLock());
   QuietStderr quiet;
   error_ = Pa_Initialize();
 }
 
 PortAudioSession::~PortAudioSession() {
   if (error_ == paNoError) {
+    std::lock_guard lock(PortAudioLock());
     QuietStderr quiet;
     Pa_Terminate();
   }
@@ -54,6 +47,7 @@ PortAudioSession::~PortAudioSession() {
 
 PortAudioStream::~PortAudioStream() {
   if (stream_ == nullptr) return;
+  std::lock_guard lock(PortAudioLock());
   // The result is ignored: the stream goes away either way.
   Pa_AbortStream(stream_);
   Pa_CloseStream(stream_);
@@ -67,6 +61,7 @@ OpenResult PortAudioInput::Open(const CaptureFormat& format, Completion on_done)
       (format.channels != 1 && format.channels != 2)) {
     return {false, Pa_GetErrorText(paSampleFormatNotSupported)};
   }
+  std::lock_guard lock(PortAudioLock());
   auto session = std::make_unique<PortAudioSession>();
   if (!session->ok()) return {false, Pa_GetErrorText(session->error())};
 

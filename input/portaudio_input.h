@@ -10,8 +10,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 #include <thread>
+
+// PortAudio is not thread-safe: every call of the library outside a stream's own callbacks
+// (initialising, opening, starting, closing, terminating) is made under this lock, whichever
+// thread makes it. Recursive, so that a session or stream may be made or ended under it.
+std::recursive_mutex& PortAudioLock();
+
+// Keeps what the host APIs print while they probe or open their devices (JACK's "cannot
+// connect", ALSA's unknown PCMs) off the user's terminal, and puts stderr back afterwards. Our
+// own output never goes to stderr while it is held.
+class QuietStderr {
+ public:
+  QuietStderr();
+  ~QuietStderr();
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 // One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
 // APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.

@@ -13,8 +13,9 @@ packages=(
   # program
   qt6-base-dev libgl-dev portaudio19-dev libasound2-dev libasound2-plugins
   libjpeg-turbo-progs fonts-dejavu-core
-  # tests: the real browser for the status page, the JPEG decoder
-  chromium
+  # tests: the real browser for the status page, the JPEG decoder; a private D-Bus bus for
+  # the desktop notifications
+  chromium dbus-daemon
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl xvfb imagemagick x11-utils hyperfine)

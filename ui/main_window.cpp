@@ -9,12 +9,14 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "core/dose_report.h"
 #include "core/report.h"
 #include "files/config_file.h"
 #include "files/settings_file.h"
 #include "graph/graph_dialog.h"
 #include "server/http_server.h"
 #include "ui/about_dialog.h"
+#include "ui/alarm_signals.h"
 #include "ui/comment_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/pictures.h"
@@ -23,9 +25,11 @@ namespace {
 
 constexpr char kHelpDocument[] = "Help.html";
 
-constexpr int kFieldIds[] = {kSampleTimeField,  kRepeatField,     kThresholdField,
-                             kSensitivityField, kCountsField,     kCpmField,
-                             kMrhrField,        kAverageCpmField, kAverageMrhrField};
+constexpr int kFieldIds[] = {kSampleTimeField,    kRepeatField,        kThresholdField,
+                             kSensitivityField,   kCountsField,        kCpmField,
+                             kMrhrField,          kAverageCpmField,    kAverageMrhrField,
+                             kUsvhField,          kAverageUsvhField,   kAverageUncertaintyField,
+                             kDoseSinceZeroField, kDoseSinceStartField};
 constexpr int kButtonIds[] = {kStartButton, kCancelButton, kGraphButton};
 
 }  // namespace
@@ -49,7 +53,12 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
   for (int id : kButtonIds) {
     buttons_[id] = std::make_unique<PushButtonControl>(built_.Get<QPushButton>(id));
   }
+  dead_time_note_ = std::make_unique<LabelControl>(built_.Get<QLabel>(kDeadTimeNote));
+  alarm_rule_ = std::make_unique<LabelControl>(built_.Get<QLabel>(kAlarmRuleText));
+  alarm_field_ = std::make_unique<BannerLabelControl>(built_.Get<QLabel>(kAlarmField));
   capture_ = std::make_unique<CaptureController>(state_, std::move(make_device), *this);
+  alarm_signals_ = std::make_unique<AlarmSignals>(state_, desktop_);
+  state_.period_listeners.push_back(alarm_signals_.get());
 
   const auto on_click = [this](int id, void (CBlipcountDlg::*command)()) {
     connect(built_.Get<QPushButton>(id), &QPushButton::clicked, this, command);
@@ -74,6 +83,7 @@ CBlipcountDlg::~CBlipcountDlg() {
   state_.graphdlg = nullptr;
   capture_.reset();
   servers_.clear();
+  std::erase(state_.period_listeners, alarm_signals_.get());
 }
 
 LineEditControl& CBlipcountDlg::field(int id) { return *fields_.at(id); }
@@ -101,6 +111,15 @@ void CBlipcountDlg::OnInitDialog() {
                                  buttons_.at(kGraphButton).get(),
                                  &field(kRepeatField),
                                  &field(kSampleTimeField)};
+  MainControls& dose = state_.controls;
+  dose.usvh_field = &field(kUsvhField);
+  dose.avg_usvh_field = &field(kAverageUsvhField);
+  dose.avg_uncertainty_field = &field(kAverageUncertaintyField);
+  dose.dead_time_note = dead_time_note_.get();
+  dose.dose_since_zero_field = &field(kDoseSinceZeroField);
+  dose.dose_since_start_field = &field(kDoseSinceStartField);
+  dose.alarm_field = alarm_field_.get();
+  dose.alarm_rule_text = alarm_rule_.get();
   const auto take_state = [this] {
     values_.threshold = state_.threshold;
     values_.sampletime = state_.sampletime;
@@ -116,6 +135,7 @@ void CBlipcountDlg::OnInitDialog() {
   for (const std::string& problem : ReadConfig(kConfigFileName, state_.config).problems) {
     LogLine(state_, problem);
   }
+  ShowDoseSettings(state_);
   if (state_.autostart != 0) {
     LogLine(state_, "Starting automatically...");
     OnStart();
@@ -173,6 +193,7 @@ void CBlipcountDlg::OnZero() {
   }
   field(kAverageCpmField).SetText("0");
   field(kAverageMrhrField).SetText("0");
+  ZeroDose(state_);
 }
 
 void CBlipcountDlg::OnAbout() {

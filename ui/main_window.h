@@ -18,6 +18,7 @@
 #include "ui/log_model.h"
 #include "ui/qt_controls.h"
 
+class AlarmSignals;
 class CCommentDlg;
 class CGraphDlg;
 class QCheckBox;
@@ -97,6 +98,10 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   std::unique_ptr<LogListControl> log_control_;
   std::map<int, std::unique_ptr<LineEditControl>> fields_;
   std::map<int, std::unique_ptr<PushButtonControl>> buttons_;
+  std::unique_ptr<LabelControl> dead_time_note_;
+  std::unique_ptr<LabelControl> alarm_rule_;
+  std::unique_ptr<BannerLabelControl> alarm_field_;
+  std::unique_ptr<AlarmSignals> alarm_signals_;
   MainValues values_{0, 0, 0, 0.0};
   std::unique_ptr<CaptureController> capture_;
   std::unique_ptr<CGraphDlg> graph_;

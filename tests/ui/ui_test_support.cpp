@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui_test_support.h"
 
+#include "input/click_signal.h"
+
 #include <QApplication>
 #include <QLineEdit>
 
@@ -54,6 +56,14 @@ void UiTest::Type(int id, const std::string& text) { window_->field(id).SetText(
 bool UiTest::CompletePeriod() {
   const std::vector<uint8_t> silence(device_->buffer.size(), 128);
   const bool done = device_->Complete(silence);
+  queue_.RunPending();
+  return done;
+}
+
+bool UiTest::CompletePeriodWithClicks(uint32_t clicks) {
+  // Begun one frame into the click train, so that the period's first click has a sample
+  // before it to jump from.
+  const bool done = device_->Complete(MonoClicks(device_->buffer.size(), clicks, 1));
   queue_.RunPending();
   return done;
 }

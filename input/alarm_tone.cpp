@@ -137,7 +137,9 @@ bool AlarmTonePlayer::PlayOne(bool on) {
   std::unique_ptr<PortAudioStream> stream;
   {
     std::lock_guard library(PortAudioLock());
-    session = std::make_unique<PortAudioSession>();
+    // The line input's session is open whenever an alarm changes, so this one only counts up
+    // and probes nothing.
+    session = std::make_unique<PortAudioSession>(PortAudioSession::Chatter::kAsIs);
     if (!session->ok()) return false;
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
     if (device == paNoDevice) return false;
@@ -149,18 +151,15 @@ bool AlarmTonePlayer::PlayOne(bool on) {
     output.suggestedLatency = info != nullptr ? info->defaultHighOutputLatency : 0.1;
     PaStream* raw = nullptr;
     PaError error;
-    {
-      QuietStderr quiet;
-      // A device that cannot take the tones' own rate gets them made at its own.
-      if (info != nullptr && Pa_IsFormatSupported(nullptr, &output, rate) != paFormatIsSupported) {
-        rate = info->defaultSampleRate;
-      }
-      samples = AlarmToneSamples(on, rate);
-      tone.samples = samples.data();
-      tone.count = samples.size();
-      error = Pa_OpenStream(&raw, nullptr, &output, rate, paFramesPerBufferUnspecified, paNoFlag,
-                            &OnTone, &tone);
+    // A device that cannot take the tones' own rate gets them made at its own.
+    if (info != nullptr && Pa_IsFormatSupported(nullptr, &output, rate) != paFormatIsSupported) {
+      rate = info->defaultSampleRate;
     }
+    samples = AlarmToneSamples(on, rate);
+    tone.samples = samples.data();
+    tone.count = samples.size();
+    error = Pa_OpenStream(&raw, nullptr, &output, rate, paFramesPerBufferUnspecified, paNoFlag,
+                          &OnTone, &tone);
     if (error != paNoError) return false;
     stream = std::make_unique<PortAudioStream>(raw);
     if (Pa_SetStreamFinishedCallback(raw, &OnToneFinished) != paNoError) return false;

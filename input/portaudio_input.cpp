@@ -10,37 +10,52 @@
 #include <cstring>
 #include <utility>
 
-QuietStderr::QuietStderr() {
-  std::fflush(stderr);
-  saved_ = dup(STDERR_FILENO);
-  const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (saved_ >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
-  if (null_fd >= 0) close(null_fd);
-}
+namespace {
 
-QuietStderr::~QuietStderr() {
-  std::fflush(stderr);
-  if (saved_ >= 0) {
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
+// Keeps what the host APIs print while they probe their devices (JACK's "cannot connect",
+// ALSA's unknown PCMs) off the user's terminal, and puts stderr back afterwards. Our own
+// output never goes to stderr while it is held.
+class QuietStderr {
+ public:
+  explicit QuietStderr(bool quiet = true) {
+    if (!quiet) return;
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
+    if (null_fd >= 0) close(null_fd);
   }
-}
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+}  // namespace
 
 std::recursive_mutex& PortAudioLock() {
   static std::recursive_mutex lock;
   return lock;
 }
 
-PortAudioSession::PortAudioSession() {
+PortAudioSession::PortAudioSession(Chatter chatter) : chatter_(chatter) {
   std::lock_guard lock(PortAudioLock());
-  QuietStderr quiet;
+  QuietStderr quiet(chatter_ == Chatter::kQuiet);
   error_ = Pa_Initialize();
 }
 
 PortAudioSession::~PortAudioSession() {
   if (error_ == paNoError) {
     std::lock_guard lock(PortAudioLock());
-    QuietStderr quiet;
+    QuietStderr quiet(chatter_ == Chatter::kQuiet);
     Pa_Terminate();
   }
 }

@@ -19,25 +19,14 @@
 // thread makes it. Recursive, so that a session or stream may be made or ended under it.
 std::recursive_mutex& PortAudioLock();
 
-// Keeps what the host APIs print while they probe or open their devices (JACK's "cannot
-// connect", ALSA's unknown PCMs) off the user's terminal, and puts stderr back afterwards. Our
-// own output never goes to stderr while it is held.
-class QuietStderr {
- public:
-  QuietStderr();
-  ~QuietStderr();
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
 // One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
-// APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.
+// APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises, by putting
+// the process's standard error aside for that time; a session made off the owner thread must
+// leave it alone (kAsIs), or it would swallow what other threads write meanwhile.
 class PortAudioSession {
  public:
-  PortAudioSession();
+  enum class Chatter { kQuiet, kAsIs };
+  explicit PortAudioSession(Chatter chatter = Chatter::kQuiet);
   ~PortAudioSession();
   PortAudioSession(const PortAudioSession&) = delete;
   PortAudioSession& operator=(const PortAudioSession&) = delete;
@@ -46,6 +35,7 @@ class PortAudioSession {
   PaError error() const { return error_; }
 
  private:
+  Chatter chatter_;
   PaError error_;
 };
 

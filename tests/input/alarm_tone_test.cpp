@@ -9,11 +9,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "capture_rig.h"
+#include "click_signal.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -115,6 +118,58 @@ TEST(AlarmTonePlayer, WithoutAnOutputDeviceGoesOnSilently) {
   EXPECT_EQ(player.played(), 0);
   player.Play(true);  // and it still takes tones afterwards
   EXPECT_TRUE(player.WaitUntilIdle(std::chrono::seconds(20)));
+}
+
+// The line input and the tones share one ALSA device here, the file plugin, and one PortAudio
+// library: a tone played while a run records leaves the run counting, during the tone and
+// after it.
+TEST(AlarmTonePlayer, ATonePlayedDuringARunLeavesTheRunCounting) {
+  constexpr uint32_t kClicks = 9;
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, kClicks), 4000);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+  RealCaptureRig rig;
+  rig.fields.values.repeat = 100000;
+  rig.controller->OnStart();
+  ASSERT_TRUE(rig.controller->capturing());
+  const auto run_until = [&](auto done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+      rig.owner.WaitAndRun(std::chrono::milliseconds(20));
+    }
+    return done();
+  };
+  ASSERT_TRUE(run_until([&] { return rig.state.iteration >= 1; }));
+  AlarmTonePlayer player;
+  player.Play(true);  // and the owner goes on at once, as the window does
+  ASSERT_TRUE(run_until([&] { return player.WaitUntilIdle(std::chrono::milliseconds(0)); }));
+  EXPECT_EQ(player.played(), 1);
+  const uint32_t after_tone = rig.state.iteration;
+  ASSERT_TRUE(run_until([&] { return rig.state.iteration >= after_tone + 3; }))
+      << "the run stopped at period " << rig.state.iteration;
+  for (uint32_t i = 0; i < after_tone + 3; ++i) {
+    const uint32_t counts = rig.state.history.entries()[i];
+    ASSERT_TRUE(counts == kClicks || counts == kClicks - 1) << "period " << i + 1;
+  }
+  rig.controller->StopAndClose();
+}
+
+// Other threads go on writing to standard error while a tone starts (the window's log, when it
+// is watched from outside): the player never puts the process's stderr aside.
+TEST(AlarmTonePlayer, LeavesStandardErrorToTheRestOfTheProgram) {
+  TempDir dir;
+  const std::string config = WriteFileCaptureConfig(dir.path(), MonoClicks(11025, 9), 10);
+  ASSERT_EQ(setenv("ALSA_CONFIG_PATH", config.c_str(), 1), 0);
+  const std::filesystem::path stderr_link = "/proc/self/fd/2";
+  const std::filesystem::path target = std::filesystem::read_symlink(stderr_link);
+  AlarmTonePlayer player;
+  player.Play(true);
+  int moved = 0;
+  while (!player.WaitUntilIdle(std::chrono::milliseconds(0))) {
+    if (std::filesystem::read_symlink(stderr_link) != target) ++moved;
+  }
+  EXPECT_EQ(moved, 0) << "stderr was elsewhere in " << moved << " looks";
+  EXPECT_EQ(player.played(), 1);
 }
 
 }  // namespace

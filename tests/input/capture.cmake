@@ -27,6 +27,7 @@ target_link_libraries(capture_soak PRIVATE blipcount_capture_test_support)
 
 # The alarm's tones, played through PortAudio into ALSA's file plugin.
 add_executable(alarm_tone_test ${CMAKE_CURRENT_LIST_DIR}/alarm_tone_test.cpp)
-target_link_libraries(alarm_tone_test PRIVATE blipcount_portaudio blipcount_test_support)
+target_link_libraries(alarm_tone_test PRIVATE blipcount_capture_test_support
+  blipcount_test_support)
 gtest_discover_tests(alarm_tone_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60
   ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::fast_unwind_on_malloc=0")

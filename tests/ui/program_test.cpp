@@ -283,4 +283,53 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   std::filesystem::remove_all(dir);
 }
 
+// The alarm in the real program: the real capture turns it on, its tone goes to the test's ALSA
+// output (the file plugin's /dev/null), the notification finds no bus, and the program counts
+// on to the end of the run and ends cleanly.
+TEST(Program, AlarmGoesOnAndTheRunGoesOn) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("blipcount-program-alarm-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string alsa =
+      WriteFileCaptureConfig(dir.string(), MonoClicks(11025, kClicksPerSecond), 2000);
+  CounterState settings;
+  settings.autostart = 1;
+  settings.repeat = 4;
+  ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
+  // 9 clicks a second are 9 µSv/h at 600 CPM per mR/hr (8 when a click falls on a period's
+  // first frame).
+  std::ofstream(dir / "blipcount.conf") << "alarm_usvh = 5\nalarm_periods = 2\n";
+
+  std::vector<std::string> environment = {
+      "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
+      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir / "no-bus").string()};
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":fast_unwind_on_malloc=0");
+  if (std::getenv("LSAN_OPTIONS") == nullptr) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
+  }
+  Program program(dir.string(), environment);
+  ASSERT_TRUE(program.WaitForLine("Done counting.", Clock::now() + std::chrono::seconds(60)))
+      << program.all();
+  std::vector<std::string> log;
+  for (const std::string& line : program.lines()) {
+    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
+  }
+  // Each period's line and confidence line; the alarm's line after the second period.
+  std::vector<std::string> periods_and_alarm;
+  for (const std::string& line : log) {
+    if (line.starts_with("#") || line.starts_with("Alarm")) {
+      periods_and_alarm.push_back(line.substr(0, std::min<size_t>(line.size(), 58)));
+    }
+  }
+  ASSERT_EQ(periods_and_alarm.size(), 5u) << program.all();
+  EXPECT_EQ(periods_and_alarm[2].rfind("Alarm on: dose rate above 5 µSv/h for 2 periods", 0), 0u)
+      << program.all();
+  EXPECT_EQ(periods_and_alarm[4].rfind("#4", 0), 0u);
+  EXPECT_EQ(program.Terminate(Clock::now() + std::chrono::seconds(20)), 0) << program.all();
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -90,7 +90,7 @@ void ShowDoseSettings(CounterState& state) {
   const uint32_t periods = config.alarm_periods;
   Show(window.alarm_rule_text,
        config.alarm_usvh > 0.0
-           ? StringPrintf("On after %u period%s above it, off after %u below %g µSv/h.", periods,
+           ? StringPrintf("On after %u period%s above, off after %u below %g µSv/h.", periods,
                           periods == 1 ? "" : "s", periods, config.alarm_usvh * kAlarmOffShare)
            : std::string("Set alarm_usvh in blipcount.conf to watch the dose rate."));
 }

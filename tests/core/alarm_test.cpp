@@ -136,7 +136,7 @@ TEST(DoseAlarm, FieldSaysWhatTheAlarmIs) {
   state.config.dead_time_us = 80;
   ShowDoseSettings(state);
   EXPECT_EQ(window.alarm.Text(), "Off (alarm above 0.3 µSv/h)");
-  EXPECT_EQ(window.alarm_rule.Text(), "On after 2 periods above it, off after 2 below 0.24 µSv/h.");
+  EXPECT_EQ(window.alarm_rule.Text(), "On after 2 periods above, off after 2 below 0.24 µSv/h.");
   EXPECT_EQ(window.dead_time_note.Text(), "dead-time corrected");
   PeriodDose high;
   high.usvh = 0.5;

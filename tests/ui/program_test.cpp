@@ -168,6 +168,33 @@ class Program {
   size_t seen_ = 0;
 };
 
+// What every run of the program here gets: the offscreen platform, its log on stderr, the test's
+// ALSA configuration, and `more`.
+std::vector<std::string> ProgramEnvironment(const std::string& alsa,
+                                            std::vector<std::string> more) {
+  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1",
+                                          "ALSA_CONFIG_PATH=" + alsa};
+  environment.insert(environment.end(), more.begin(), more.end());
+  // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
+  // below a module that has been unloaded (see tests/lsan.supp).
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                        ":fast_unwind_on_malloc=0");
+  if (std::getenv("LSAN_OPTIONS") == nullptr) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
+  }
+  return environment;
+}
+
+// The log lines the program wrote, without what Qt itself says on standard error.
+std::vector<std::string> LogLines(const Program& program) {
+  std::vector<std::string> log;
+  for (const std::string& line : program.lines()) {
+    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
+  }
+  return log;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -193,27 +220,13 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
 
   const auto deadline = Clock::now() + std::chrono::seconds(60);
-  std::vector<std::string> environment = {
-      "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
-      "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()};
-  // Under AddressSanitizer: the leak suppression for ALSA's plugin modules needs the frames
-  // below a module that has been unloaded (see tests/lsan.supp).
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                        ":fast_unwind_on_malloc=0");
-  if (std::getenv("LSAN_OPTIONS") == nullptr) {
-    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
-  }
-  Program program(dir.string(), environment);
+  Program program(dir.string(), ProgramEnvironment(alsa, {"BLIPCOUNT_TEST_DATA_FILE=" +
+                                                          (dir / "data.txt").string()}));
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))
       << program.all();
 
   // The log, line by line: the fixed texts exactly, the periods by their pattern.
-  // The log lines, without what Qt itself says on standard error.
-  std::vector<std::string> log;
-  for (const std::string& line : program.lines()) {
-    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
-  }
+  const std::vector<std::string> log = LogLines(program);
   ASSERT_GE(log.size(), 8u + 2 * kPeriods + 1) << program.all();
   const std::vector<std::string> opening(log.begin(), log.begin() + 7);
   EXPECT_EQ(opening, (std::vector<std::string>{kBanner, "Starting automatically...",
@@ -301,25 +314,13 @@ TEST(Program, AlarmGoesOnAndTheRunGoesOn) {
   // first frame).
   std::ofstream(dir / "blipcount.conf") << "alarm_usvh = 5\nalarm_periods = 2\n";
 
-  std::vector<std::string> environment = {
-      "QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
-      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir / "no-bus").string()};
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  environment.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                        ":fast_unwind_on_malloc=0");
-  if (std::getenv("LSAN_OPTIONS") == nullptr) {
-    environment.push_back("LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS);
-  }
-  Program program(dir.string(), environment);
+  Program program(dir.string(), ProgramEnvironment(alsa, {"DBUS_SESSION_BUS_ADDRESS=unix:path=" +
+                                                          (dir / "no-bus").string()}));
   ASSERT_TRUE(program.WaitForLine("Done counting.", Clock::now() + std::chrono::seconds(60)))
       << program.all();
-  std::vector<std::string> log;
-  for (const std::string& line : program.lines()) {
-    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
-  }
   // Each period's line and confidence line; the alarm's line after the second period.
   std::vector<std::string> periods_and_alarm;
-  for (const std::string& line : log) {
+  for (const std::string& line : LogLines(program)) {
     if (line.starts_with("#") || line.starts_with("Alarm")) {
       periods_and_alarm.push_back(line.substr(0, std::min<size_t>(line.size(), 58)));
     }

@@ -107,7 +107,7 @@ void DesktopNotifier::Notify(const QString& summary, const QString& body, bool u
 }
 
 QString DesktopNotifier::SessionBusAddress() {
-  const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
   if (!address.isEmpty()) return address;
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (runtime.isEmpty()) return {};

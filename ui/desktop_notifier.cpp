@@ -4,107 +4,131 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QThread>
 #include <QVariantMap>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
 
 namespace {
 
 constexpr char kProgram[] = "Blipcount";
-// How long the end of the program waits for a bus that does not answer.
-constexpr int kStopMilliseconds = 2000;
+// How long one call may wait for the service's answer, and how long the end of the program
+// waits for the notifier's thread.
+constexpr int kCallMilliseconds = 2000;
+constexpr auto kStopWait = std::chrono::milliseconds(3000);
+
+struct Notice {
+  QString summary;
+  QString body;
+  bool urgent = false;
+};
 
 }  // namespace
 
-// Lives on the notifier's thread: connects to the bus when it first has something to send,
-// and sends without waiting for the answer.
-class NotifierWorker : public QObject {
- public:
-  NotifierWorker(QString address, std::shared_ptr<std::atomic<uint32_t>> last_id)
-      : address_(std::move(address)),
-        last_id_(std::move(last_id)),
-        name_(QStringLiteral("blipcount-notifier-%1").arg(reinterpret_cast<quintptr>(this))) {}
-
-  ~NotifierWorker() override {
-    if (connection_) QDBusConnection::disconnectFromBus(name_);
-  }
-
-  void Send(const QString& summary, const QString& body, bool urgent) {
-    if (!Connect()) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    QVariantMap hints;
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(urgent ? 2 : 1));
-    // An urgent notification stays until dismissed (0); others go when the service decides (-1).
-    call << QString::fromUtf8(kProgram) << uint{last_id_->load()} << QString() << summary << body
-         << QStringList() << hints << int32_t{urgent ? 0 : -1};
-    auto* watcher = new QDBusPendingCallWatcher(connection_->asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* finished) {
-              const QDBusPendingReply<uint> reply = *finished;
-              if (reply.isValid()) last_id_->store(reply.value());
-              finished->deleteLater();
-            });
-  }
-
- private:
-  bool Connect() {
-    if (connection_) return true;
-    if (address_.isEmpty()) return false;
-    QDBusConnection connection = QDBusConnection::connectToBus(address_, name_);
-    if (!connection.isConnected()) {
-      // Tried again with the next notification: a bus may come up later.
-      QDBusConnection::disconnectFromBus(name_);
-      return false;
-    }
-    connection_ = connection;
-    return true;
-  }
-
-  QString address_;
-  std::shared_ptr<std::atomic<uint32_t>> last_id_;  // the one to replace next
-  QString name_;
-  std::optional<QDBusConnection> connection_;
+// What the owner thread and the notifier's thread share; everything but `last_id` under
+// `mutex`.
+struct NotifierQueue {
+  QString address;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable finished_signal;
+  std::deque<Notice> waiting;
+  bool stopping = false;
+  bool finished = false;
+  std::atomic<uint32_t> last_id{0};
 };
 
-DesktopNotifier::DesktopNotifier(QString bus_address) : address_(std::move(bus_address)) {}
+namespace {
+
+// A connection of the notifier's own, connected when it first has something to send.
+std::optional<QDBusConnection> Connect(const QString& address, const QString& name) {
+  QDBusConnection connection = QDBusConnection::connectToBus(address, name);
+  if (connection.isConnected()) return connection;
+  // Tried again with the next notification: a bus may come up later.
+  QDBusConnection::disconnectFromBus(name);
+  return std::nullopt;
+}
+
+void Send(QDBusConnection& connection, NotifierQueue& queue, const Notice& notice) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"),
+      QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  QVariantMap hints;
+  hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.urgent ? 2 : 1));
+  // An urgent notification stays until dismissed (0); others go when the service decides (-1).
+  call << QString::fromUtf8(kProgram) << uint{queue.last_id.load()} << QString() << notice.summary
+       << notice.body << QStringList() << hints << int32_t{notice.urgent ? 0 : -1};
+  // This thread may wait: the owner thread never does.
+  const QDBusMessage reply = connection.call(call, QDBus::Block, kCallMilliseconds);
+  if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+    queue.last_id.store(reply.arguments().constFirst().toUInt());
+  }
+}
+
+void RunNotifier(const std::shared_ptr<NotifierQueue>& queue) {
+  const QString name =
+      QStringLiteral("blipcount-notifier-%1").arg(reinterpret_cast<quintptr>(queue.get()));
+  std::optional<QDBusConnection> connection;
+  for (;;) {
+    Notice notice;
+    {
+      std::unique_lock lock(queue->mutex);
+      queue->wake.wait(lock, [&] { return queue->stopping || !queue->waiting.empty(); });
+      if (queue->waiting.empty()) break;  // stopping, and everything sent
+      notice = std::move(queue->waiting.front());
+      queue->waiting.pop_front();
+    }
+    if (!connection) connection = Connect(queue->address, name);
+    if (connection) Send(*connection, *queue, notice);
+  }
+  if (connection) {
+    connection.reset();
+    QDBusConnection::disconnectFromBus(name);
+  }
+  std::lock_guard lock(queue->mutex);
+  queue->finished = true;
+  queue->finished_signal.notify_all();
+}
+
+}  // namespace
+
+DesktopNotifier::DesktopNotifier(QString bus_address) : queue_(std::make_shared<NotifierQueue>()) {
+  queue_->address = std::move(bus_address);
+}
 
 DesktopNotifier::~DesktopNotifier() {
-  if (!thread_) return;
-  // Queued behind the notifications still to be sent, so they go out first.
-  QThread* thread = thread_.get();
-  QMetaObject::invokeMethod(
-      worker_, [thread] { thread->quit(); }, Qt::QueuedConnection);
-  if (thread_->wait(QDeadlineTimer(kStopMilliseconds))) {
-    delete worker_;
+  if (!thread_.joinable()) return;
+  std::unique_lock lock(queue_->mutex);
+  queue_->stopping = true;
+  queue_->wake.notify_all();
+  if (queue_->finished_signal.wait_for(lock, kStopWait, [this] { return queue_->finished; })) {
+    lock.unlock();
+    thread_.join();
     return;
   }
-  // Stuck in connecting to a bus that never answers: the thread is left to end with the
-  // program rather than hold up its end.
-  (void)thread_.release();
+  // Stuck with a bus that does not answer: the thread keeps its share of the queue and ends
+  // with the program rather than hold up its end.
+  lock.unlock();
+  thread_.detach();
 }
 
 void DesktopNotifier::Notify(const QString& summary, const QString& body, bool urgent) {
-  if (address_.isEmpty()) return;
-  if (!thread_) {
-    thread_ = std::make_unique<QThread>();
-    thread_->setObjectName(QStringLiteral("notifier"));
-    worker_ = new NotifierWorker(address_, last_id_);
-    worker_->moveToThread(thread_.get());
-    thread_->start();
+  if (queue_->address.isEmpty()) return;
+  {
+    std::lock_guard lock(queue_->mutex);
+    queue_->waiting.push_back({summary, body, urgent});
   }
-  NotifierWorker* worker = worker_;
-  QMetaObject::invokeMethod(
-      worker, [worker, summary, body, urgent] { worker->Send(summary, body, urgent); },
-      Qt::QueuedConnection);
+  queue_->wake.notify_all();
+  if (!thread_.joinable()) thread_ = std::thread(RunNotifier, queue_);
 }
+
+uint32_t DesktopNotifier::last_id() const { return queue_->last_id.load(); }
 
 QString DesktopNotifier::SessionBusAddress() {
   QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
-#include <sys/prctl.h>
-
-#include <csignal>
 #include <fstream>
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "ui/desktop_notifier.h"
 #include "ui_test_support.h"
@@ -130,10 +127,19 @@ TEST_F(DoseWindowTest, SettingsDecideWhatShows) {
 
 // A private D-Bus session bus: dbus-daemon with a configuration of its own in the test's
 // folder, the policy of the standard session bus without its service files (so nothing is
-// started on demand), ended with the test.
+// started on demand). Under `timeout`, so that the bus of a test that crashed ends by itself;
+// terminating `timeout` ends the bus.
 class PrivateBus {
  public:
-  explicit PrivateBus(const std::string& dir) {
+  explicit PrivateBus(const std::string& dir)
+      : daemon_({"timeout", "60", "dbus-daemon", "--config-file=" + WriteConfig(dir), "--nofork",
+                 "--print-address=1"}),
+        address_(QString::fromStdString(daemon_.NextLine())) {}
+
+  const QString& address() const { return address_; }
+
+ private:
+  static std::string WriteConfig(const std::string& dir) {
     const std::string config = dir + "/bus.conf";
     std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
                              "Configuration 1.0//EN\"\n"
@@ -146,61 +152,33 @@ class PrivateBus {
                              "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
                              "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n"
                              "  </policy>\n</busconfig>\n";
-    EndWithParent(daemon_);
-    daemon_.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--config-file=") + QString::fromStdString(config),
-                   QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (daemon_.waitForStarted(10000) && WaitForLine(daemon_)) {
-      address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
+    return config;
   }
 
-  ~PrivateBus() { Stop(daemon_); }
-
-  const QString& address() const { return address_; }
-
-  static void Stop(QProcess& process) {
-    process.kill();
-    process.waitForFinished(10000);
-  }
-
-  // Waits (up to ten seconds) until `process` has a whole line to read.
-  static bool WaitForLine(QProcess& process) {
-    for (int i = 0; i < 100 && !process.canReadLine(); ++i) process.waitForReadyRead(100);
-    return process.canReadLine();
-  }
-
-  static void EndWithParent(QProcess& process) {
-    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-  }
-
- private:
-  QProcess daemon_;
+  ChildProcess daemon_;
   QString address_;
 };
 
-// The fake notification service (tests/ui/fake_notification_service.cpp) on a bus.
+// The fake notification service (tests/ui/fake_notification_service.cpp) on a bus; it ends
+// with its parent.
 class FakeService {
  public:
-  FakeService(const QString& address, QStringList arguments = {}) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    process_.setProcessEnvironment(environment);
-    PrivateBus::EndWithParent(process_);
-    process_.start(QStringLiteral(FAKE_NOTIFICATION_SERVICE), arguments);
-    ready_ = NextLine() == "ready";
-  }
-  ~FakeService() { PrivateBus::Stop(process_); }
+  FakeService(const QString& address, std::vector<std::string> options = {})
+      : process_(Arguments(std::move(options)),
+                 {"DBUS_SESSION_BUS_ADDRESS=" + address.toStdString()}),
+        ready_(process_.NextLine() == "ready") {}
   bool ready() const { return ready_; }
   // The next line it printed, empty when none came within ten seconds.
-  std::string NextLine() {
-    if (!PrivateBus::WaitForLine(process_)) return {};
-    return QString::fromUtf8(process_.readLine()).trimmed().toStdString();
-  }
+  std::string NextLine() { return process_.NextLine(); }
 
  private:
-  QProcess process_;
-  bool ready_ = false;
+  static std::vector<std::string> Arguments(std::vector<std::string> options) {
+    options.insert(options.begin(), FAKE_NOTIFICATION_SERVICE);
+    return options;
+  }
+
+  ChildProcess process_;
+  bool ready_;
 };
 
 class NotificationTest : public DoseWindowTest {
@@ -250,7 +228,7 @@ TEST_F(NotificationTest, ReachesTheNotificationServiceOnTheSessionBus) {
 // A service that takes the call and never answers holds up neither the window nor the count.
 TEST_F(NotificationTest, AServiceThatNeverAnswersHoldsNothingUp) {
   PrivateBus bus(dir_);
-  FakeService service(bus.address(), {QStringLiteral("--no-answer")});
+  FakeService service(bus.address(), {"--no-answer"});
   ASSERT_TRUE(service.ready());
   DesktopNotifier notifier(bus.address());
   NotifyThrough(notifier);

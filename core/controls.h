@@ -32,6 +32,20 @@ class ButtonControl {
   virtual bool IsEnabled() const = 0;
 };
 
+// A field that tells a state in words and stands out while it is raised: the alarm field.
+class BannerControl {
+ public:
+  enum class Look {
+    kInactive,  // nothing to watch: greyed
+    kQuiet,     // watching, all is well
+    kRaised,    // the alarm is on: stands out, and its text says so
+  };
+  virtual ~BannerControl() = default;
+  virtual void SetBanner(const std::string& text, Look look) = 0;
+  virtual std::string Text() const = 0;
+  virtual Look look() const = 0;
+};
+
 // The graph window as the per-period processing sees it: a repaint request of the whole client
 // area, without erasing.
 class RepaintTarget {
@@ -54,4 +68,13 @@ struct MainControls {
   ButtonControl* graph_button = nullptr;    // 1013
   TextControl* repeat_field = nullptr;      // 1002
   TextControl* sampletime_field = nullptr;  // 1008
+  // The dose fields beside the results.
+  TextControl* usvh_field = nullptr;              // 1033
+  TextControl* avg_usvh_field = nullptr;          // 1034
+  TextControl* avg_uncertainty_field = nullptr;   // 1035
+  TextControl* dead_time_note = nullptr;          // 1036, beside the CPM
+  TextControl* dose_since_zero_field = nullptr;   // 1037
+  TextControl* dose_since_start_field = nullptr;  // 1038
+  BannerControl* alarm_field = nullptr;           // 1039
+  TextControl* alarm_rule_text = nullptr;         // 1040
 };

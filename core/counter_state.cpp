@@ -16,6 +16,12 @@ uint32_t MeanCounts(const CountHistory& history, uint64_t n) {
   return sum / static_cast<uint32_t>(entries.size());
 }
 
+uint64_t SumCounts(const CountHistory& history, uint64_t n) {
+  uint64_t sum = 0;
+  for (uint32_t counts : history.First(n)) sum += counts;
+  return sum;
+}
+
 uint32_t MaxCounts(const CountHistory& history, uint64_t n) {
   uint32_t largest = 0;
   for (uint32_t counts : history.First(n)) {

@@ -12,6 +12,7 @@
 
 #include "core/config.h"
 #include "core/controls.h"
+#include "core/dose.h"
 #include "core/history.h"
 #include "core/owner_thread.h"
 #include "core/period.h"
@@ -60,6 +61,9 @@ struct CounterState {
   double current_cpm = 0.0;
   uint32_t average_counts = 0;
   RepaintTarget* graphdlg = nullptr;
+  // The latest period's dose, the accumulated doses and the alarm; written under
+  // `shared_mutex`, so that the outputs on other threads may read them under it.
+  DoseState dose;
   std::optional<std::string> started;  // TimeStamp of the last successful Start, no newline
   CountHistory history;
   uint32_t iteration = 0;
@@ -92,6 +96,10 @@ struct CounterState {
 // Integer mean of the first n entries (those that exist): the sum in unsigned 32-bit
 // arithmetic, divided with the remainder dropped; 0 when there are none.
 uint32_t MeanCounts(const CountHistory& history, uint64_t n);
+
+// Sum of the first n entries (those that exist), in 64 bits: the counts that their mean is made
+// of.
+uint64_t SumCounts(const CountHistory& history, uint64_t n);
 
 // Largest of the first n entries (those that exist); 0 when there are none.
 uint32_t MaxCounts(const CountHistory& history, uint64_t n);

@@ -17,10 +17,23 @@ struct PeriodReport {
   int64_t end_ms = 0;
   uint32_t seconds = 0;  // the period's length
   int32_t counts = 0;    // after the timing-tick subtraction, never negative
-  double cpm = 0.0;
+  double raw_cpm = 0.0;  // counts x 60 / seconds, before the dead-time correction
+  double cpm = 0.0;      // after it (the same as raw_cpm while the correction is off)
+  // At or past the dead-time correction's limit: `cpm`, `mrhr` and `usvh` are the measured
+  // rate's, the least the true rate can be.
+  bool saturated = false;
   double mrhr = 0.0;
   double usvh = 0.0;
   double average_cpm = 0.0;
+  double average_usvh = 0.0;
+  // The dose this period adds (µSv; 0 for a file, which is not the dose of now), and the
+  // accumulated doses after it.
+  double dose_usv = 0.0;
+  double dose_since_zero_usv = 0.0;
+  double dose_since_start_usv = 0.0;
+  // The dose-rate alarm after this period, and whether this period turned it on or off.
+  bool alarm_on = false;
+  bool alarm_changed = false;
   uint32_t iteration = 0;  // as the report saw it (1 for the first period of a normal run)
   bool forever = false;
   // The settings the period was counted with.

@@ -39,11 +39,19 @@ void TellListeners(const CounterState& state, int32_t counts, PeriodFormat forma
                         : period.end_ms - int64_t{format.seconds} * 1000;
   period.seconds = format.seconds;
   period.counts = counts;
-  const double factor = 60.0 / DivisorSeconds(format.seconds);
   {
     std::lock_guard lock(state.shared_mutex);
+    const DoseState& dose = state.dose;
+    period.raw_cpm = dose.latest.raw_cpm;
     period.cpm = state.current_cpm;
-    period.average_cpm = state.average_counts * factor;
+    period.saturated = dose.latest.saturated;
+    period.average_cpm = dose.latest.average_cpm;
+    period.average_usvh = dose.latest.average_usvh;
+    period.dose_usv = state.period_source.empty() ? dose.latest.dose_usv : 0.0;
+    period.dose_since_zero_usv = dose.since_zero_usv;
+    period.dose_since_start_usv = dose.since_start_usv;
+    period.alarm_on = dose.alarm.on();
+    period.alarm_changed = dose.alarm_change != AlarmChange::kNone;
     period.iteration = state.iteration;
   }
   period.scale = state.scale;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "core/dose_report.h"
 #include "core/text_format.h"
 
 namespace {
@@ -34,24 +35,30 @@ void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
   const double scale = state.scale;
   const MainControls& window = state.controls;
 
-  SetField(window.counts_field, StringPrintf("%d", counts));
-  const double cpm = static_cast<uint32_t>(counts) * factor;
-  SetField(window.cpm_field, StringPrintf("%.0f", cpm));
-  SetField(window.mrhr_field, StringPrintf("%.3f", cpm / scale));
-
   const uint64_t n = state.forever() ? state.scrollwidth : state.iteration;
   const uint32_t mean = MeanCounts(state.history, n);
+  // The CPM shown everywhere is the dead-time corrected one; with the correction off (the
+  // default) it is the measured one, so every text stays as it was.
+  const PeriodDose dose = MeasureDose(counts, sampletime, mean, SumCounts(state.history, n), scale,
+                                      state.config.dead_time_us);
+
+  SetField(window.counts_field, StringPrintf("%d", counts));
+  const double cpm = dose.cpm;
+  SetField(window.cpm_field, FormatRate(0, cpm, dose.saturated));
+  SetField(window.mrhr_field, FormatRate(3, cpm / scale, dose.saturated));
+
   {
     std::lock_guard lock(state.shared_mutex);
     state.current_cpm = cpm;
     state.average_counts = mean;
   }
-  const double mean_cpm = mean * factor;
-  SetField(window.avg_cpm_field, StringPrintf("%.1f", mean_cpm));
-  SetField(window.avg_mrhr_field, StringPrintf("%.3f", mean_cpm / scale));
+  const double mean_cpm = dose.average_cpm;
+  SetField(window.avg_cpm_field, FormatRate(1, mean_cpm, dose.average_saturated));
+  SetField(window.avg_mrhr_field, FormatRate(3, mean_cpm / scale, dose.average_saturated));
 
   LogLine(state, FormatPeriodLine(state.forever(), state.iteration, counts, cpm, scale, mean_cpm));
   if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, factor));
+  ReportDose(state, dose);
 }
 
 void LogLine(CounterState& state, const std::string& text) {

@@ -194,8 +194,10 @@ void CGraphDlg::paintEvent(QPaintEvent* /*event*/) {
   }
   if (readout_) {
     window.setFont(font_);
-    DrawOpaqueText(window, QFontMetrics(font_, this), readout_->at, readout_->text, Qt::black,
-                   Qt::white);
+    const QFontMetrics metrics(font_, this);
+    DrawOpaqueText(window, metrics, readout_->at, readout_->text, Qt::black, Qt::white);
+    DrawOpaqueText(window, metrics, readout_->at + QPoint(0, metrics.height()), readout_->dose_text,
+                   Qt::black, Qt::white);
   }
 
   if (drew && !picture_.isNull() && (state_.server_running.load() || state_.savegraph != 0)) {
@@ -216,7 +218,10 @@ void CGraphDlg::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     readout_ =
         Readout{QPoint(at.x() + 10, at.y()),
-                QString::fromUtf8(GraphReadout(at.x(), at.y(), height(), state_.graph_full_scale))};
+                QString::fromUtf8(GraphReadout(at.x(), at.y(), height(), state_.graph_full_scale)),
+                QString::fromUtf8(GraphDoseReadout(at.y(), height(), state_.graph_full_scale,
+                                                   state_.sampletime, state_.scale,
+                                                   state_.config.dead_time_us))};
     readout_pending_ = true;
     update();
   }

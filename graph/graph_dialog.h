@@ -44,8 +44,9 @@ class CGraphDlg : public QDialog, public RepaintTarget {
 
   // The last picture the window drew (null before the first pass that drew).
   const QImage& picture() const { return picture_; }
-  // The click readout on show, empty when none.
+  // The click readout on show, empty when none: its first line, and the dose rate below it.
   QString readout() const { return readout_ ? readout_->text : QString(); }
+  QString dose_readout() const { return readout_ ? readout_->dose_text : QString(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -61,6 +62,7 @@ class CGraphDlg : public QDialog, public RepaintTarget {
   struct Readout {
     QPoint at;
     QString text;
+    QString dose_text;  // drawn one line below `text`
   };
 
   CounterState& state_;

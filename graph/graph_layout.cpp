@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "core/counter_state.h"
+#include "core/dose.h"
+#include "core/period.h"
 #include "core/text_format.h"
 
 namespace {
@@ -170,4 +172,20 @@ std::string GraphReadout(int x, int y, int height, float full_scale) {
                        0.5);
   }
   return StringPrintf("%d %d", x - 5, value);
+}
+
+std::string GraphDoseReadout(int y, int height, float full_scale, uint32_t sampletime, double scale,
+                             uint32_t dead_time_us) {
+  const int baseline = height - 5;
+  double counts = 0.0;  // per period, under the pointer
+  if (baseline > 0) {
+    counts = std::max(0.0, static_cast<double>(baseline - static_cast<long long>(y)) *
+                               static_cast<double>(full_scale) / baseline);
+  }
+  const CorrectedRate rate =
+      CorrectDeadTime(counts * 60.0 / DivisorSeconds(sampletime), dead_time_us);
+  if (rate.saturated) return "saturated";
+  const double mrhr = rate.cpm / scale;
+  return StringPrintf("%.3f mR/hr  %.2f µSv/h", mrhr,
+                      mrhr * kMicroSievertPerHourPerMilliRoentgenPerHour);
 }

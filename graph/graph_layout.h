@@ -81,3 +81,10 @@ GraphPicture LayOutGraph(const GraphInput& input);
 // per minute under the pointer on the scale of the latest pass. Reads 0 when there is no plot
 // height (H <= 5).
 std::string GraphReadout(int x, int y, int height, float full_scale);
+
+// The readout's second line, the dose rate at height y: "0.400 mR/hr  4.00 µSv/h". The count
+// under the pointer is taken per period of `sampletime` seconds and through the same dead-time
+// correction as the window's rates, so the line reads as the window would for that count;
+// "saturated" past the correction's limit. Below the baseline it reads 0.
+std::string GraphDoseReadout(int y, int height, float full_scale, uint32_t sampletime, double scale,
+                             uint32_t dead_time_us);

@@ -13,7 +13,9 @@ pkg_check_modules(PORTAUDIO REQUIRED IMPORTED_TARGET portaudio-2.0)
 # ALSA directly too: its configuration is checked for a default device before PortAudio probes it.
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 
+# The line input and the alarm's tones on the output.
 add_library(blipcount_portaudio STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/alarm_tone.cpp
   ${CMAKE_CURRENT_LIST_DIR}/portaudio_input.cpp
 )
 target_link_libraries(blipcount_portaudio PUBLIC blipcount_core PkgConfig::PORTAUDIO

@@ -18,7 +18,8 @@ namespace {
 // output never goes to stderr while it is held.
 class QuietStderr {
  public:
-  QuietStderr() {
+  explicit QuietStderr(bool quiet = true) {
+    if (!quiet) return;
     std::fflush(stderr);
     saved_ = dup(STDERR_FILENO);
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -54,20 +55,28 @@ bool AlsaDefinesDefaultPcm() {
 
 }  // namespace
 
-PortAudioSession::PortAudioSession() {
-  QuietStderr quiet;
+std::recursive_mutex& PortAudioLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+PortAudioSession::PortAudioSession(Chatter chatter) : chatter_(chatter) {
+  std::lock_guard lock(PortAudioLock());
+  QuietStderr quiet(chatter_ == Chatter::kQuiet);
   error_ = Pa_Initialize();
 }
 
 PortAudioSession::~PortAudioSession() {
   if (error_ == paNoError) {
-    QuietStderr quiet;
+    std::lock_guard lock(PortAudioLock());
+    QuietStderr quiet(chatter_ == Chatter::kQuiet);
     Pa_Terminate();
   }
 }
 
 PortAudioStream::~PortAudioStream() {
   if (stream_ == nullptr) return;
+  std::lock_guard lock(PortAudioLock());
   // The result is ignored: the stream goes away either way.
   Pa_AbortStream(stream_);
   Pa_CloseStream(stream_);
@@ -81,6 +90,7 @@ OpenResult PortAudioInput::Open(const CaptureFormat& format, Completion on_done)
       (format.channels != 1 && format.channels != 2)) {
     return {false, Pa_GetErrorText(paSampleFormatNotSupported)};
   }
+  std::lock_guard lock(PortAudioLock());
   if (!AlsaDefinesDefaultPcm()) return {false, kNoDefaultPcm};
   auto session = std::make_unique<PortAudioSession>();
   if (!session->ok()) return {false, Pa_GetErrorText(session->error())};

@@ -18,12 +18,19 @@
 // The error text of Open when ALSA's configuration defines no default device.
 inline constexpr char kNoDefaultPcm[] =
     "No default audio device: ALSA's configuration defines none";
+// PortAudio is not thread-safe: every call of the library outside a stream's own callbacks
+// (initialising, opening, starting, closing, terminating) is made under this lock, whichever
+// thread makes it. Recursive, so that a session or stream may be made or ended under it.
+std::recursive_mutex& PortAudioLock();
 
 // One PortAudio session: Pa_Initialize on construction, Pa_Terminate on destruction. The host
-// APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises.
+// APIs' probing chatter (JACK, ALSA) is kept off the terminal while it initialises, by putting
+// the process's standard error aside for that time; a session made off the owner thread must
+// leave it alone (kAsIs), or it would swallow what other threads write meanwhile.
 class PortAudioSession {
  public:
-  PortAudioSession();
+  enum class Chatter { kQuiet, kAsIs };
+  explicit PortAudioSession(Chatter chatter = Chatter::kQuiet);
   ~PortAudioSession();
   PortAudioSession(const PortAudioSession&) = delete;
   PortAudioSession& operator=(const PortAudioSession&) = delete;
@@ -32,6 +39,7 @@ class PortAudioSession {
   PaError error() const { return error_; }
 
  private:
+  Chatter chatter_;
   PaError error_;
 };
 

@@ -15,8 +15,8 @@ packages=(
   libjpeg-turbo-progs fonts-dejavu-core libsqlite3-dev
   # tests: the real browser for the status page, the JPEG decoder; a display of their own and
   # real key presses for the program's dialogs; Python's csv and json modules that read the
-  # export back
-  chromium xvfb xdotool python3
+  # export back; a private D-Bus bus for the desktop notifications
+  chromium xvfb xdotool python3 dbus-daemon
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl imagemagick x11-utils hyperfine)

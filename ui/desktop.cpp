@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui/desktop.h"
 
+#include "input/alarm_tone.h"
+#include "ui/desktop_notifier.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -65,3 +68,18 @@ std::optional<std::string> QtDesktop::ChooseExportFile(QWidget* parent) {
 }
 
 int QtDesktop::RunModal(QDialog& dialog) { return dialog.exec(); }
+
+QtDesktop::QtDesktop() = default;
+
+QtDesktop::~QtDesktop() = default;
+
+void QtDesktop::Notify(const std::string& summary, const std::string& body, bool urgent) {
+  if (!notifier_)
+    notifier_ = std::make_unique<DesktopNotifier>(DesktopNotifier::SessionBusAddress());
+  notifier_->Notify(QString::fromStdString(summary), QString::fromStdString(body), urgent);
+}
+
+void QtDesktop::PlayAlarmTone(bool on) {
+  if (!tone_) tone_ = std::make_unique<AlarmTonePlayer>();
+  tone_->Play(on);
+}

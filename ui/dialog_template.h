@@ -88,6 +88,14 @@ enum MainControl : int {
   kAverageMrhrField = 1020,
   kForeverButton = 1026,
   kZeroButton = 1031,
+  kUsvhField = 1033,
+  kAverageUsvhField = 1034,
+  kAverageUncertaintyField = 1035,
+  kDeadTimeNote = 1036,
+  kDoseSinceZeroField = 1037,
+  kDoseSinceStartField = 1038,
+  kAlarmField = 1039,
+  kAlarmRuleText = 1040,
 };
 
 enum OptionsControl : int {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "core/dose_report.h"
 #include "core/limits.h"
 #include "core/period_events.h"
 #include "core/report.h"
@@ -22,6 +23,7 @@
 #include "record/recorder.h"
 #include "server/http_server.h"
 #include "ui/about_dialog.h"
+#include "ui/alarm_signals.h"
 #include "ui/comment_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/pictures.h"
@@ -32,9 +34,11 @@ namespace {
 constexpr char kHelpDocument[] = "Help.html";
 constexpr int64_t kExportSpanMs = int64_t{24} * 3600 * 1000;
 
-constexpr int kFieldIds[] = {kSampleTimeField,  kRepeatField,     kThresholdField,
-                             kSensitivityField, kCountsField,     kCpmField,
-                             kMrhrField,        kAverageCpmField, kAverageMrhrField};
+constexpr int kFieldIds[] = {kSampleTimeField,    kRepeatField,        kThresholdField,
+                             kSensitivityField,   kCountsField,        kCpmField,
+                             kMrhrField,          kAverageCpmField,    kAverageMrhrField,
+                             kUsvhField,          kAverageUsvhField,   kAverageUncertaintyField,
+                             kDoseSinceZeroField, kDoseSinceStartField};
 constexpr int kButtonIds[] = {kStartButton, kCancelButton, kGraphButton};
 
 class NoMessages : public MessageSink {
@@ -63,8 +67,13 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
   for (int id : kButtonIds) {
     buttons_[id] = std::make_unique<PushButtonControl>(built_.Get<QPushButton>(id));
   }
+  dead_time_note_ = std::make_unique<LabelControl>(built_.Get<QLabel>(kDeadTimeNote));
+  alarm_rule_ = std::make_unique<LabelControl>(built_.Get<QLabel>(kAlarmRuleText));
+  alarm_field_ = std::make_unique<BannerLabelControl>(built_.Get<QLabel>(kAlarmField));
   capture_ = std::make_unique<CaptureController>(state_, std::move(make_device), *this);
   wav_read_ = std::make_unique<WavFileRead>(state_, [this] { return capture_->capturing(); });
+  alarm_signals_ = std::make_unique<AlarmSignals>(state_, desktop_);
+  state_.period_listeners.push_back(alarm_signals_.get());
 
   // The window has no default button. A dialog's buttons become its default while they have the
   // focus and one of them stays so after it; these take Enter only while they have the focus
@@ -99,6 +108,7 @@ CBlipcountDlg::~CBlipcountDlg() {
   std::erase(state_.period_listeners, recorder_.get());
   recorder_.reset();
   servers_.clear();
+  std::erase(state_.period_listeners, alarm_signals_.get());
 }
 
 LineEditControl& CBlipcountDlg::field(int id) { return *fields_.at(id); }
@@ -129,6 +139,15 @@ void CBlipcountDlg::OnInitDialog() {
                                  buttons_.at(kGraphButton).get(),
                                  &field(kRepeatField),
                                  &field(kSampleTimeField)};
+  MainControls& dose = state_.controls;
+  dose.usvh_field = &field(kUsvhField);
+  dose.avg_usvh_field = &field(kAverageUsvhField);
+  dose.avg_uncertainty_field = &field(kAverageUncertaintyField);
+  dose.dead_time_note = dead_time_note_.get();
+  dose.dose_since_zero_field = &field(kDoseSinceZeroField);
+  dose.dose_since_start_field = &field(kDoseSinceStartField);
+  dose.alarm_field = alarm_field_.get();
+  dose.alarm_rule_text = alarm_rule_.get();
   const auto take_state = [this] {
     values_.threshold = state_.threshold;
     values_.sampletime = state_.sampletime;
@@ -148,6 +167,7 @@ void CBlipcountDlg::OnInitDialog() {
   recorder_ = StartRecorder(
       state_.config, [&state = state_](std::string line) { PostLogLine(state, std::move(line)); });
   if (recorder_ != nullptr) state_.period_listeners.push_back(recorder_.get());
+  ShowDoseSettings(state_);
   if (state_.autostart != 0) {
     LogLine(state_, "Starting automatically...");
     OnStart();
@@ -209,6 +229,7 @@ void CBlipcountDlg::OnZero() {
   }
   field(kAverageCpmField).SetText("0");
   field(kAverageMrhrField).SetText("0");
+  ZeroDose(state_);
 }
 
 void CBlipcountDlg::OnAbout() {

@@ -19,6 +19,7 @@
 #include "ui/log_model.h"
 #include "ui/qt_controls.h"
 
+class AlarmSignals;
 class CCommentDlg;
 class CGraphDlg;
 class ExportJob;
@@ -110,6 +111,10 @@ class CBlipcountDlg : public QDialog, public FieldExchange {
   std::unique_ptr<LogListControl> log_control_;
   std::map<int, std::unique_ptr<LineEditControl>> fields_;
   std::map<int, std::unique_ptr<PushButtonControl>> buttons_;
+  std::unique_ptr<LabelControl> dead_time_note_;
+  std::unique_ptr<LabelControl> alarm_rule_;
+  std::unique_ptr<BannerLabelControl> alarm_field_;
+  std::unique_ptr<AlarmSignals> alarm_signals_;
   MainValues values_{0, 0, 0, 0.0};
   std::unique_ptr<CaptureController> capture_;
   std::unique_ptr<WavFileRead> wav_read_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,6 +35,42 @@ class LineEditControl : public TextControl, public ExchangeField {
 
  private:
   QLineEdit* edit_;
+};
+
+// A static text that the program writes, such as the dead-time note.
+class LabelControl : public TextControl {
+ public:
+  explicit LabelControl(QLabel* label) : label_(label) {}
+  void SetText(const std::string& text) override { label_->setText(QString::fromStdString(text)); }
+  std::string Text() const override { return label_->text().toStdString(); }
+
+ private:
+  QLabel* label_;
+};
+
+// The alarm field: a framed text, greyed while there is nothing to watch, white on red and bold
+// while raised. The text always says the state too, for those who cannot tell the colours.
+class BannerLabelControl : public BannerControl {
+ public:
+  explicit BannerLabelControl(QLabel* label) : label_(label) {
+    label_->setAlignment(Qt::AlignCenter);
+    label_->setWordWrap(true);
+  }
+  void SetBanner(const std::string& text, Look look) override {
+    look_ = look;
+    label_->setText(QString::fromStdString(text));
+    label_->setEnabled(look != Look::kInactive);
+    label_->setStyleSheet(look == Look::kRaised
+                              ? QStringLiteral("QLabel { background-color: #c00000; color: white;"
+                                               " font-weight: bold; border: 2px solid black; }")
+                              : QString());
+  }
+  std::string Text() const override { return label_->text().toStdString(); }
+  Look look() const override { return look_; }
+
+ private:
+  QLabel* label_;
+  Look look_ = Look::kInactive;
 };
 
 class CheckBoxControl : public ExchangeCheck {

@@ -213,4 +213,40 @@ TEST_F(ProcessSampleTest, TellsListenersOfEachPeriodAsReported) {
   EXPECT_EQ(window.cpm.Text(), "72");
 }
 
+// The record and the publishers take the raw and the corrected rate, the doses and the alarm
+// from the period, as the window showed them.
+TEST_F(ProcessSampleTest, ListenersHearTheDoseAndTheAlarm) {
+  struct Listener : PeriodListener {
+    void OnPeriod(const PeriodReport& period) override { periods.push_back(period); }
+    std::vector<PeriodReport> periods;
+  } listener;
+  state.period_listeners = {&listener};
+  state.repeat = 3;
+  state.history = CountHistory::Allocate(3);
+  state.config.dead_time_us = 100000;  // 0.1 s: 600 CPM is the limit
+  state.config.alarm_usvh = 1.0;
+  state.config.alarm_periods = 2;
+  for (int jumps : {5, 10}) {  // 300 CPM, then 600 CPM
+    FillPeriod(state, 11025, jumps);
+    ProcessSample(state);
+  }
+  ASSERT_EQ(listener.periods.size(), 2u);
+  const PeriodReport& first = listener.periods[0];
+  EXPECT_DOUBLE_EQ(first.raw_cpm, 300.0);
+  EXPECT_DOUBLE_EQ(first.cpm, 600.0);  // half of the time dead
+  EXPECT_FALSE(first.saturated);
+  EXPECT_DOUBLE_EQ(first.usvh, 10.0);
+  EXPECT_DOUBLE_EQ(first.dose_usv, 10.0 / 3600);
+  EXPECT_FALSE(first.alarm_on);
+  const PeriodReport& second = listener.periods[1];
+  EXPECT_TRUE(second.saturated);
+  EXPECT_DOUBLE_EQ(second.cpm, 600.0);
+  EXPECT_DOUBLE_EQ(second.raw_cpm, 600.0);
+  EXPECT_DOUBLE_EQ(second.dose_since_start_usv, 20.0 / 3600);
+  EXPECT_DOUBLE_EQ(second.dose_since_zero_usv, 20.0 / 3600);
+  EXPECT_TRUE(second.alarm_on);
+  EXPECT_TRUE(second.alarm_changed);
+  EXPECT_EQ(window.cpm.Text(), ">600");
+}
+
 }  // namespace

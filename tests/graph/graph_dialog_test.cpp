@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -262,6 +264,18 @@ TEST_F(GraphWindowTest, ClickShowsTheReadoutUntilTheNextPass) {
   Pass();
   QTest::mouseClick(graph_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 2));
   EXPECT_EQ(graph_->readout(), QStringLiteral("15 0"));  // no plot height
+}
+
+// Below the count readout, the dose rate at the pointer, as the window's fields would show it.
+TEST_F(GraphWindowTest, ClickReadoutShowsTheDoseRateBelow) {
+  Open();
+  QTest::mouseClick(graph_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 90));
+  EXPECT_EQ(graph_->readout(), QStringLiteral("95 240"));
+  EXPECT_EQ(graph_->dose_readout(), QString::fromUtf8("0.400 mR/hr  4.00 µSv/h"));
+  const QImage shown = graph_->grab().toImage();
+  const int line = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).height();
+  EXPECT_EQ(At(shown, 111, 91 + line), kWhite);
+  EXPECT_TRUE(AnyPixelIn(shown, QRect(110, 90 + line, 120, line), kBlack));
 }
 
 // Reads the size from a complete JPEG file (one that ends with its end-of-image marker).

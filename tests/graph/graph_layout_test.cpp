@@ -385,6 +385,31 @@ TEST(LayOutGraph, LargestCountDoesNotWrapTheFullScale) {
   EXPECT_EQ(points[0].y, 150);
 }
 
+// 4 counts under the pointer of the worked example (150 - 90 of 150 pixels, full scale 10).
+TEST(GraphDoseReadout, TheDoseRateAsTheWindowWouldShowIt) {
+  struct Case {
+    const char* name;
+    int y, height;
+    float full_scale;
+    uint32_t sampletime, dead_time_us;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"4 counts a second", 90, 155, 10.0f, 1, 0, "0.400 mR/hr  4.00 µSv/h"},
+      {"4 counts in ten seconds", 90, 155, 10.0f, 10, 0, "0.040 mR/hr  0.40 µSv/h"},
+      // 240 CPM with 0.1 s dead time: 0.4 of the time dead, 400 CPM.
+      {"dead-time corrected", 90, 155, 10.0f, 1, 100000, "0.667 mR/hr  6.67 µSv/h"},
+      {"at the correction's limit", 0, 155, 10.0f, 1, 100000, "saturated"},
+      {"below the baseline", 153, 155, 10.0f, 1, 0, "0.000 mR/hr  0.00 µSv/h"},
+      {"no plot height", 2, 5, 10.0f, 1, 0, "0.000 mR/hr  0.00 µSv/h"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GraphDoseReadout(c.y, c.height, c.full_scale, c.sampletime, 600.0, c.dead_time_us),
+              c.text)
+        << c.name;
+  }
+}
+
 TEST(GraphReadout, ReadsTheScaleOfTheLatestPass) {
   struct Case {
     const char* name;

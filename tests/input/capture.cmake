@@ -30,3 +30,10 @@ gtest_discover_tests(capture_portaudio_test DISCOVERY_TIMEOUT 60 PROPERTIES TIME
 # 600 one-second periods through the real device (scripts/measure_capture.sh times it).
 add_executable(capture_soak ${CMAKE_CURRENT_LIST_DIR}/capture_soak.cpp)
 target_link_libraries(capture_soak PRIVATE blipcount_capture_test_support)
+
+# The alarm's tones, played through PortAudio into ALSA's file plugin.
+add_executable(alarm_tone_test ${CMAKE_CURRENT_LIST_DIR}/alarm_tone_test.cpp)
+target_link_libraries(alarm_tone_test PRIVATE blipcount_capture_test_support
+  blipcount_test_support)
+gtest_discover_tests(alarm_tone_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60
+  ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::fast_unwind_on_malloc=0")

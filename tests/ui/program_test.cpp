@@ -85,6 +85,28 @@ std::filesystem::path FreshDir(const std::string& name) {
   return dir;
 }
 
+// What every run of the program here gets: the offscreen platform, its log on stderr, the test's
+// ALSA configuration, and `more`.
+std::vector<std::string> ProgramEnvironment(const std::string& alsa,
+                                            std::vector<std::string> more) {
+  std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1",
+                                          "ALSA_CONFIG_PATH=" + alsa};
+  environment.insert(environment.end(), more.begin(), more.end());
+  for (std::string& e : SanitizerEnvironment(LSAN_SUPPRESSIONS)) {
+    environment.push_back(std::move(e));
+  }
+  return environment;
+}
+
+// The log lines the program wrote, without what Qt itself says on standard error.
+std::vector<std::string> LogLines(const Program& program) {
+  std::vector<std::string> log;
+  for (const std::string& line : program.lines()) {
+    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
+  }
+  return log;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -107,21 +129,14 @@ TEST(Program, AutostartRunSavesServesAndWritesItsSettings) {
   ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
 
   const auto deadline = Clock::now() + std::chrono::seconds(60);
-  std::vector<std::string> environment = SanitizerEnvironment(LSAN_SUPPRESSIONS);
-  environment.insert(
-      environment.end(),
-      {"QT_QPA_PLATFORM=offscreen", "BLIPCOUNT_LOG_TO_STDERR=1", "ALSA_CONFIG_PATH=" + alsa,
-       "BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()});
-  Program program(BLIPCOUNT_BINARY, dir.string(), ChildEnvironment(environment));
+  Program program(BLIPCOUNT_BINARY, dir.string(),
+                  ChildEnvironment(ProgramEnvironment(
+                      alsa, {"BLIPCOUNT_TEST_DATA_FILE=" + (dir / "data.txt").string()})));
   ASSERT_TRUE(program.WaitForLine(StringPrintf("HTTPD: Listening on port %d...", port), deadline))
       << program.all();
 
   // The log, line by line: the fixed texts exactly, the periods by their pattern.
-  // The log lines, without what Qt itself says on standard error.
-  std::vector<std::string> log;
-  for (const std::string& line : program.lines()) {
-    if (line.starts_with(kLogPrefix)) log.push_back(line.substr(kLogPrefix.size()));
-  }
+  const std::vector<std::string> log = LogLines(program);
   ASSERT_GE(log.size(), 8u + 2 * kPeriods + 1) << program.all();
   const std::vector<std::string> opening(log.begin(), log.begin() + 7);
   EXPECT_EQ(opening, (std::vector<std::string>{kBanner, "Starting automatically...",
@@ -426,6 +441,44 @@ TEST(Program, DemoCountsTheSimulatedMetersClicks) {
     EXPECT_GE(c, 1u);
     EXPECT_LE(c, 30u);
   }
+  EXPECT_EQ(program.Terminate(Clock::now() + std::chrono::seconds(20)), 0) << program.all();
+  std::filesystem::remove_all(dir);
+}
+
+// The alarm in the real program: the real capture turns it on, its tone goes to the test's ALSA
+// output (the file plugin's /dev/null), the notification finds no bus, and the program counts
+// on to the end of the run and ends cleanly.
+TEST(Program, AlarmGoesOnAndTheRunGoesOn) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("blipcount-program-alarm-" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string alsa =
+      WriteFileCaptureConfig(dir.string(), MonoClicks(11025, kClicksPerSecond), 2000);
+  CounterState settings;
+  settings.autostart = 1;
+  settings.repeat = 4;
+  ASSERT_TRUE(WriteSettings(settings, (dir / "blipcount.ini").string()));
+  // 9 clicks a second are 9 µSv/h at 600 CPM per mR/hr (8 when a click falls on a period's
+  // first frame).
+  std::ofstream(dir / "blipcount.conf") << "alarm_usvh = 5\nalarm_periods = 2\n";
+
+  Program program(BLIPCOUNT_BINARY, dir.string(),
+                  ChildEnvironment(ProgramEnvironment(
+                      alsa, {"DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir / "no-bus").string()})));
+  ASSERT_TRUE(program.WaitForLine("Done counting.", Clock::now() + std::chrono::seconds(60)))
+      << program.all();
+  // Each period's line and confidence line; the alarm's line after the second period.
+  std::vector<std::string> periods_and_alarm;
+  for (const std::string& line : LogLines(program)) {
+    if (line.starts_with("#") || line.starts_with("Alarm")) {
+      periods_and_alarm.push_back(line.substr(0, std::min<size_t>(line.size(), 58)));
+    }
+  }
+  ASSERT_EQ(periods_and_alarm.size(), 5u) << program.all();
+  EXPECT_EQ(periods_and_alarm[2].rfind("Alarm on: dose rate above 5 µSv/h for 2 periods", 0), 0u)
+      << program.all();
+  EXPECT_EQ(periods_and_alarm[4].rfind("#4", 0), 0u);
   EXPECT_EQ(program.Terminate(Clock::now() + std::chrono::seconds(20)), 0) << program.all();
   std::filesystem::remove_all(dir);
 }

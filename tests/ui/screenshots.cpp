@@ -31,19 +31,41 @@ int main(int argc, char** argv) {
   window.OnInitDialog();
   window.show();
   window.field(kRepeatField).SetText("5");
-  window.OnStart();
-  // Three periods of a few clicks each.
-  for (int period = 0; period < 3; ++period) {
-    std::vector<uint8_t> samples(device->buffer.size(), 60);
-    // Each click jumps up once and decays slowly, so only its rise counts.
-    for (int i = 0; i < 20 + 7 * period; ++i) {
-      for (int j = 0; j < 150; ++j) samples[300 + i * 250 + j] = static_cast<uint8_t>(210 - j);
+  // Three periods of a few clicks each: 20, 27 and 34.
+  const auto run = [&](CBlipcountDlg& shown, FakeDeviceScript& script) {
+    shown.OnStart();
+    for (int period = 0; period < 3; ++period) {
+      std::vector<uint8_t> samples(script.buffer.size(), 60);
+      // Each click jumps up once and decays slowly, so only its rise counts.
+      for (int i = 0; i < 20 + 7 * period; ++i) {
+        for (int j = 0; j < 150; ++j) samples[300 + i * 250 + j] = static_cast<uint8_t>(210 - j);
+      }
+      script.Complete(samples);
+      queue.RunPending();
     }
-    device->Complete(samples);
-    queue.RunPending();
-  }
-  QApplication::processEvents();
+    QApplication::processEvents();
+  };
+  run(window, *device);
   window.grab().save(out + QStringLiteral("/main-window.png"));
+
+  {
+    // The same run with the tube's dead time and an alarm above 25 µSv/h after two periods,
+    // which the last two periods (27 and 34 µSv/h) turn on.
+    CounterState dosed;
+    dosed.owner = &queue;
+    dosed.config.dead_time_us = 100;
+    dosed.config.alarm_usvh = 25.0;
+    dosed.config.alarm_periods = 2;
+    auto script = std::make_shared<FakeDeviceScript>();
+    CBlipcountDlg alarmed(dosed, desktop,
+                          [script] { return std::make_unique<FakeAudioInput>(script); });
+    alarmed.OnInitDialog();
+    alarmed.show();
+    alarmed.field(kRepeatField).SetText("5");
+    run(alarmed, *script);
+    alarmed.grab().save(out + QStringLiteral("/main-window-alarm.png"));
+    alarmed.reject();
+  }
 
   desktop.on_modal = [&](QDialog& dialog) {
     dialog.show();

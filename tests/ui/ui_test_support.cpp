@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui_test_support.h"
 
+#include "input/click_signal.h"
+
 #include <QApplication>
 #include <QLineEdit>
 
@@ -70,6 +72,14 @@ bool UiTest::WaitForReadFile() {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return !window_->wav_read().running();
+}
+
+bool UiTest::CompletePeriodWithClicks(uint32_t clicks) {
+  // Begun one frame into the click train, so that the period's first click has a sample
+  // before it to jump from.
+  const bool done = device_->Complete(MonoClicks(device_->buffer.size(), clicks, 1));
+  queue_.RunPending();
+  return done;
 }
 
 std::string UiTest::ReadFile(const std::string& name) const {

@@ -33,6 +33,11 @@ class FakeDesktop : public Desktop {
     ++modal_runs;
     return on_modal ? on_modal(dialog) : QDialog::Rejected;
   }
+  void Notify(const std::string& summary, const std::string& body, bool urgent) override {
+    notifications.push_back(summary + " | " + body + (urgent ? " | urgent" : ""));
+    if (on_notify) on_notify(summary, body, urgent);
+  }
+  void PlayAlarmTone(bool on) override { tones.push_back(on); }
 
   std::vector<std::string> warnings;
   std::vector<QUrl> urls;
@@ -41,6 +46,9 @@ class FakeDesktop : public Desktop {
   std::optional<std::string> export_answer;
   std::function<int(QDialog&)> on_modal;
   int modal_runs = 0;
+  std::vector<std::string> notifications;
+  std::function<void(const std::string&, const std::string&, bool)> on_notify;
+  std::vector<bool> tones;
 };
 
 // A temporary working directory, a state whose owner thread is a plain queue, a fake line input
@@ -63,6 +71,8 @@ class UiTest : public ::testing::Test {
   bool CompletePeriod();
   // Runs the event loop and the owner's queue until Read File has finished; false on time-out.
   bool WaitForReadFile();
+  // The same with a period holding exactly `clicks` clicks (a divisor of 11025).
+  bool CompletePeriodWithClicks(uint32_t clicks);
   std::string ReadFile(const std::string& name) const;
 
   std::filesystem::path dir_;

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui/log_model.h"
 
-#include <QListView>
+#include <QAbstractItemView>
 #include <QTimer>
 
 #include <climits>

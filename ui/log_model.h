@@ -11,7 +11,7 @@
 
 #include "core/controls.h"
 
-class QListView;
+class QAbstractItemView;
 
 // The log list's lines, packed end to end in one buffer with an index of line ends, so that
 // millions of lines stay small: about the text itself plus 8 bytes a line.
@@ -36,7 +36,7 @@ class LogModel : public QAbstractListModel {
 // not outlive the view.
 class LogListControl : public LogControl {
  public:
-  LogListControl(QListView* view, LogModel* model) : view_(view), model_(model) {}
+  LogListControl(QAbstractItemView* view, LogModel* model) : view_(view), model_(model) {}
   void AddLine(const std::string& line) override;
   size_t LineCount() const override { return model_->size(); }
   void Clear() override { model_->Clear(); }
@@ -47,7 +47,7 @@ class LogListControl : public LogControl {
   }
 
  private:
-  QListView* view_;
+  QAbstractItemView* view_;
   LogModel* model_;
   std::function<void(const std::string&)> observer_;
   bool scroll_pending_ = false;

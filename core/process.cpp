@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "core/detect.h"
 #include "core/report.h"
@@ -16,12 +15,7 @@ void StoreCounts(CounterState& state, uint32_t counts) {
   if (!state.history.present()) return;
   if (state.forever()) {
     // The window scrolls over the entries that exist; the newest goes last.
-    std::span<uint32_t> window =
-        state.history.entries().first(std::min<uint64_t>(state.scrollwidth, state.history.size()));
-    if (!window.empty()) {
-      std::memmove(window.data(), window.data() + 1, (window.size() - 1) * sizeof(uint32_t));
-      window.back() = counts;
-    }
+    state.history.Scroll(state.scrollwidth, counts);
     state.iteration = state.scrollwidth == 0 ? 0 : state.scrollwidth - 1;
   } else {
     // Past the end of a history that was replaced by a shorter one the store is skipped, but

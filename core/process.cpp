@@ -10,8 +10,8 @@
 
 namespace {
 
+// The caller holds `state.shared_mutex`.
 void StoreCounts(CounterState& state, uint32_t counts) {
-  std::lock_guard lock(state.shared_mutex);
   if (!state.history.present()) return;
   if (state.forever()) {
     // The window scrolls over the entries that exist; the newest goes last.
@@ -25,7 +25,8 @@ void StoreCounts(CounterState& state, uint32_t counts) {
   }
 }
 
-void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format) {
+void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format,
+                   const PeriodResults& results) {
   PeriodReport period;
   period.end_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::system_clock::now().time_since_epoch())
@@ -33,13 +34,11 @@ void TellListeners(const CounterState& state, int32_t counts, PeriodFormat forma
   period.start_ms = period.end_ms - int64_t{format.seconds} * 1000;
   period.seconds = format.seconds;
   period.counts = counts;
-  const double factor = 60.0 / DivisorSeconds(format.seconds);
-  {
-    std::lock_guard lock(state.shared_mutex);
-    period.cpm = state.current_cpm;
-    period.average_cpm = state.average_counts * factor;
-    period.iteration = state.iteration;
-  }
+  // The values the period was reported with (the status server may have stored its own
+  // average in `average_counts` since).
+  period.cpm = results.cpm;
+  period.average_cpm = results.mean_cpm;
+  period.iteration = results.iteration;
   period.mrhr = period.cpm / state.scale;
   period.usvh = period.mrhr * kMicroSievertPerHourPerMilliRoentgenPerHour;
   period.forever = state.forever();
@@ -68,10 +67,17 @@ void ProcessSample(CounterState& state, PeriodFormat format) {
     counts = 0;
   }
 
-  StoreCounts(state, static_cast<uint32_t>(counts));
-  ReportResults(state, counts, format.seconds);
+  // The period's entry, `iteration`, `current_cpm` and `average_counts` change in one step, so
+  // the status server never sees the new history with the previous period's rate.
+  PeriodResults results;
+  {
+    std::lock_guard lock(state.shared_mutex);
+    StoreCounts(state, static_cast<uint32_t>(counts));
+    results = RecordResults(state, counts, format.seconds);
+  }
+  ShowResults(state, counts, results);
   RepaintGraph(state);
-  if (!state.period_listeners.empty()) TellListeners(state, counts, format);
+  if (!state.period_listeners.empty()) TellListeners(state, counts, format, results);
 }
 
 void ProcessSample(CounterState& state) {

@@ -29,29 +29,40 @@ std::string FormatConfidenceLine(int32_t counts, double factor) {
                       (counts - spread) * factor, (counts + spread) * factor);
 }
 
-void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
-  const double factor = 60.0 / DivisorSeconds(sampletime);
+PeriodResults RecordResults(CounterState& state, int32_t counts, uint32_t sampletime) {
+  PeriodResults results;
+  results.factor = 60.0 / DivisorSeconds(sampletime);
+  results.cpm = static_cast<uint32_t>(counts) * results.factor;
+  const uint64_t n = state.forever() ? state.scrollwidth : state.iteration;
+  results.mean = MeanCounts(state.history, n);
+  results.mean_cpm = results.mean * results.factor;
+  results.iteration = state.iteration;
+  state.current_cpm = results.cpm;
+  state.average_counts = results.mean;
+  return results;
+}
+
+void ShowResults(CounterState& state, int32_t counts, const PeriodResults& results) {
   const double scale = state.scale;
   const MainControls& window = state.controls;
-
   SetField(window.counts_field, StringPrintf("%d", counts));
-  const double cpm = static_cast<uint32_t>(counts) * factor;
-  SetField(window.cpm_field, StringPrintf("%.0f", cpm));
-  SetField(window.mrhr_field, StringPrintf("%.3f", cpm / scale));
+  SetField(window.cpm_field, StringPrintf("%.0f", results.cpm));
+  SetField(window.mrhr_field, StringPrintf("%.3f", results.cpm / scale));
+  SetField(window.avg_cpm_field, StringPrintf("%.1f", results.mean_cpm));
+  SetField(window.avg_mrhr_field, StringPrintf("%.3f", results.mean_cpm / scale));
 
-  const uint64_t n = state.forever() ? state.scrollwidth : state.iteration;
-  const uint32_t mean = MeanCounts(state.history, n);
+  LogLine(state, FormatPeriodLine(state.forever(), results.iteration, counts, results.cpm, scale,
+                                  results.mean_cpm));
+  if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, results.factor));
+}
+
+void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
+  PeriodResults results;
   {
     std::lock_guard lock(state.shared_mutex);
-    state.current_cpm = cpm;
-    state.average_counts = mean;
+    results = RecordResults(state, counts, sampletime);
   }
-  const double mean_cpm = mean * factor;
-  SetField(window.avg_cpm_field, StringPrintf("%.1f", mean_cpm));
-  SetField(window.avg_mrhr_field, StringPrintf("%.3f", mean_cpm / scale));
-
-  LogLine(state, FormatPeriodLine(state.forever(), state.iteration, counts, cpm, scale, mean_cpm));
-  if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, factor));
+  ShowResults(state, counts, results);
 }
 
 void LogLine(CounterState& state, const std::string& text) {

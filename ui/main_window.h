@@ -22,7 +22,6 @@ class CCommentDlg;
 class CGraphDlg;
 class QCheckBox;
 class QKeyEvent;
-class QListView;
 class StatusServer;
 
 // The main window: the four measurement settings, the results, the command buttons and the log.

@@ -25,6 +25,7 @@
 #include "core/counter_state.h"
 #include "core/detect.h"
 #include "core/process.h"
+#include "support/fake_controls.h"
 
 namespace {
 
@@ -253,16 +254,7 @@ const bool kWaysRegistered = [] {
   return true;
 }();
 
-// Window controls that keep what they are given, as cheap as the period's texts allow.
-class KeptText : public TextControl {
- public:
-  void SetText(const std::string& text) override { text_ = text; }
-  std::string Text() const override { return text_; }
-
- private:
-  std::string text_;
-};
-
+// The log keeps only its newest line: a long run adds millions.
 class KeptLastLine : public LogControl {
  public:
   void AddLine(const std::string& line) override {
@@ -284,7 +276,7 @@ void BM_ProcessSample(benchmark::State& state) {
   const auto entries = static_cast<uint32_t>(state.range(0));
   const bool forever = state.range(1) == 1;
   CounterState counter;
-  KeptText fields[5];
+  FakeText fields[5];
   KeptLastLine log;
   counter.controls.counts_field = &fields[0];
   counter.controls.cpm_field = &fields[1];

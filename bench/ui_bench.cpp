@@ -46,12 +46,17 @@ std::string PeriodLine(int64_t i) {
                           2400.0 + static_cast<double>(i % 17) * 60, 600.0, 2712.5);
 }
 
-// CPU seconds per line, shown with an SI prefix ("750n" is 750 ns).
-benchmark::Counter PerLine(int64_t lines) {
-  return benchmark::Counter(
-      static_cast<double>(lines),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+// The counters of a run that added `lines` lines and grew the resident set by `extra` bytes:
+// bytes a line, and CPU seconds a line, shown with an SI prefix ("750n" is 750 ns).
+void CountPerLine(benchmark::State& state, int64_t lines, double extra) {
+  state.counters["bytes_per_line"] = extra / static_cast<double>(lines);
+  state.counters["s_per_line"] =
+      benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
 }
+
+// Run in a process of its own per size (see above).
+#define LINE_COUNTS Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond)->Iterations(1)
 
 // The main window's controls with the log list shown over `model`.
 struct ShownLog {
@@ -102,14 +107,9 @@ void BM_LogLines(benchmark::State& state) {
     model.reset();
     state.ResumeTiming();
   }
-  state.counters["bytes_per_line"] = extra / static_cast<double>(lines);
-  state.counters["s_per_line"] = PerLine(lines);
+  CountPerLine(state, lines, extra);
 }
-BENCHMARK(BM_LogLines)
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_LogLines)->LINE_COUNTS;
 
 void BM_BaselineVectorOfStrings(benchmark::State& state) {
   const int64_t lines = state.range(0);
@@ -121,14 +121,9 @@ void BM_BaselineVectorOfStrings(benchmark::State& state) {
     extra = std::max(extra, ResidentBytes() - before);
     benchmark::DoNotOptimize(kept.data());
   }
-  state.counters["bytes_per_line"] = extra / static_cast<double>(lines);
-  state.counters["s_per_line"] = PerLine(lines);
+  CountPerLine(state, lines, extra);
 }
-BENCHMARK(BM_BaselineVectorOfStrings)
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_BaselineVectorOfStrings)->LINE_COUNTS;
 
 }  // namespace
 

@@ -8,6 +8,9 @@
 // processor has it, AVX-512BW), chosen for each buffer size by timing them all in this process
 // first; its label names the way that won. Each way is also listed as BM_MemoryRead_<way>.
 //
+// BM_DetectorsAgainstTheLimit times the limit and the two detectors in turn, many times over,
+// and gives each detector's speed as a share of the limit's.
+//
 // BM_ProcessSample is one whole period (count, store, report, log) of one second of audio, with
 // a history of 10 or of 999,999 entries (the largest scroll width), in forever and normal mode.
 #include <benchmark/benchmark.h>
@@ -253,6 +256,35 @@ const bool kWaysRegistered = [] {
   }
   return true;
 }();
+
+// The detectors against the limit in the same moments: each iteration times a batch of passes
+// of the limit's way, of CountPulses and of CountCoincidences in turn, so a busy spell of the
+// machine slows all three alike. Counters: each detector's speed as a share of the limit's
+// (CPU time; 1 is the limit's speed), and the CPU time of one detector pass.
+void BM_DetectorsAgainstTheLimit(benchmark::State& state) {
+  const size_t length = static_cast<size_t>(state.range(0));
+  const Way& limit = FastestWay(length);
+  const uint8_t* samples = Samples();
+  const int batch = static_cast<int>(std::max<size_t>(1, (size_t{16} << 20) / length));
+  const auto timed = [&](auto pass) {
+    const double start = ThreadCpuSeconds();
+    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(pass());
+    return ThreadCpuSeconds() - start;
+  };
+  double limit_seconds = 0, pulses_seconds = 0, coincidences_seconds = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
+    limit_seconds += timed([&] { return limit.pass(samples, length); });
+    pulses_seconds += timed([&] { return CountPulses(samples, length, 100); });
+    coincidences_seconds += timed([&] { return CountCoincidences(samples, length, 100); });
+  }
+  const double passes = static_cast<double>(state.iterations()) * batch;
+  state.counters["pulses_vs_limit"] = limit_seconds / pulses_seconds;
+  state.counters["coincidences_vs_limit"] = limit_seconds / coincidences_seconds;
+  state.counters["pulses_ns"] = pulses_seconds / passes * 1e9;
+  state.counters["coincidences_ns"] = coincidences_seconds / passes * 1e9;
+  state.SetLabel(limit.name);
+}
+BENCHMARK(BM_DetectorsAgainstTheLimit)->SIZES->Unit(benchmark::kMillisecond);
 
 // The log keeps only its newest line: a long run adds millions.
 class KeptLastLine : public LogControl {

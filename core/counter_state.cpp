@@ -2,18 +2,18 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "core/counter_state.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "core/text_format.h"
 
 uint32_t MeanCounts(const CountHistory& history, uint64_t n) {
-  std::span<const uint32_t> entries = history.First(n);
-  if (entries.empty()) return 0;
-  uint32_t sum = 0;  // wraps like the 32-bit sum it stands for
-  for (uint32_t counts : entries) sum += counts;
   // The divisor is the count asked for, as long as the history holds that many; a shorter
   // history is averaged over what it holds.
-  return sum / static_cast<uint32_t>(entries.size());
+  const uint64_t entries = std::min(n, history.size());
+  if (entries == 0) return 0;
+  // The sum wraps like the 32-bit sum it stands for; a history holds fewer than 2^32 entries.
+  return history.Sum(entries) / static_cast<uint32_t>(entries);
 }
 
 uint64_t SumCounts(const CountHistory& history, uint64_t n) {

@@ -32,6 +32,11 @@ bool HaveAvx2() {
   return __builtin_cpu_supports("avx2");
 }
 
+bool HaveAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512bw");
+}
+
 }  // namespace detect_kernels
 
 namespace {
@@ -43,16 +48,23 @@ int32_t Saturate(uint64_t total) {
   return static_cast<int32_t>(total > kMax ? kMax : total);
 }
 
+// The widest kernel the processor runs.
+Kernel Choose(Kernel avx512, Kernel avx2, Kernel sse2) {
+  if (detect_kernels::HaveAvx512()) return avx512;
+  return detect_kernels::HaveAvx2() ? avx2 : sse2;
+}
+
 }  // namespace
 
 int32_t CountPulses(const uint8_t* data, size_t length, uint32_t threshold) {
   static const Kernel kernel =
-      detect_kernels::HaveAvx2() ? detect_kernels::PulsesAvx2 : detect_kernels::PulsesSse2;
+      Choose(detect_kernels::PulsesAvx512, detect_kernels::PulsesAvx2, detect_kernels::PulsesSse2);
   return Saturate(kernel(data, length, threshold));
 }
 
 int32_t CountCoincidences(const uint8_t* data, size_t length, uint32_t threshold) {
-  static const Kernel kernel = detect_kernels::HaveAvx2() ? detect_kernels::CoincidencesAvx2
-                                                          : detect_kernels::CoincidencesSse2;
+  static const Kernel kernel =
+      Choose(detect_kernels::CoincidencesAvx512, detect_kernels::CoincidencesAvx2,
+             detect_kernels::CoincidencesSse2);
   return Saturate(kernel(data, length, threshold));
 }

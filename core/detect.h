@@ -22,5 +22,9 @@ uint64_t PulsesSse2(const uint8_t* data, size_t length, uint32_t threshold);
 uint64_t CoincidencesSse2(const uint8_t* data, size_t length, uint32_t threshold);
 uint64_t PulsesAvx2(const uint8_t* data, size_t length, uint32_t threshold);
 uint64_t CoincidencesAvx2(const uint8_t* data, size_t length, uint32_t threshold);
+uint64_t PulsesAvx512(const uint8_t* data, size_t length, uint32_t threshold);
+uint64_t CoincidencesAvx512(const uint8_t* data, size_t length, uint32_t threshold);
 bool HaveAvx2();
+// AVX-512BW with its registers enabled by the system.
+bool HaveAvx512();
 }  // namespace detect_kernels

@@ -3,7 +3,6 @@
 #include "core/process.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/detect.h"
 #include "core/period_events.h"
@@ -11,17 +10,12 @@
 
 namespace {
 
+// The caller holds `state.shared_mutex`.
 void StoreCounts(CounterState& state, uint32_t counts) {
-  std::lock_guard lock(state.shared_mutex);
   if (!state.history.present()) return;
   if (state.forever()) {
     // The window scrolls over the entries that exist; the newest goes last.
-    std::span<uint32_t> window =
-        state.history.entries().first(std::min<uint64_t>(state.scrollwidth, state.history.size()));
-    if (!window.empty()) {
-      std::memmove(window.data(), window.data() + 1, (window.size() - 1) * sizeof(uint32_t));
-      window.back() = counts;
-    }
+    state.history.Scroll(state.scrollwidth, counts);
     state.iteration = state.scrollwidth == 0 ? 0 : state.scrollwidth - 1;
   } else {
     // Past the end of a history that was replaced by a shorter one the store is skipped, but
@@ -31,7 +25,8 @@ void StoreCounts(CounterState& state, uint32_t counts) {
   }
 }
 
-void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format) {
+void TellListeners(const CounterState& state, int32_t counts, PeriodFormat format,
+                   const PeriodResults& results) {
   PeriodReport period;
   period.end_ms = UtcNowMs();
   period.start_ms = state.period_start_ms != 0 && state.period_start_ms <= period.end_ms
@@ -43,17 +38,19 @@ void TellListeners(const CounterState& state, int32_t counts, PeriodFormat forma
     std::lock_guard lock(state.shared_mutex);
     const DoseState& dose = state.dose;
     period.raw_cpm = dose.latest.raw_cpm;
-    period.cpm = state.current_cpm;
     period.saturated = dose.latest.saturated;
-    period.average_cpm = dose.latest.average_cpm;
     period.average_usvh = dose.latest.average_usvh;
     period.dose_usv = state.period_source.empty() ? dose.latest.dose_usv : 0.0;
     period.dose_since_zero_usv = dose.since_zero_usv;
     period.dose_since_start_usv = dose.since_start_usv;
     period.alarm_on = dose.alarm.on();
     period.alarm_changed = dose.alarm_change != AlarmChange::kNone;
-    period.iteration = state.iteration;
   }
+  // The values the period was reported with (the status server may have stored its own
+  // average in `average_counts` since).
+  period.cpm = results.cpm;
+  period.average_cpm = results.mean_cpm;
+  period.iteration = results.iteration;
   period.scale = state.scale;
   period.mrhr = period.cpm / state.scale;
   period.usvh = period.mrhr * kMicroSievertPerHourPerMilliRoentgenPerHour;
@@ -87,10 +84,17 @@ void ProcessCountedPeriod(CounterState& state, PeriodFormat format, int32_t dete
     counts = 0;
   }
 
-  StoreCounts(state, static_cast<uint32_t>(counts));
-  ReportResults(state, counts, format.seconds);
+  // The period's entry, `iteration`, `current_cpm` and `average_counts` change in one step, so
+  // the status server never sees the new history with the previous period's rate.
+  PeriodResults results;
+  {
+    std::lock_guard lock(state.shared_mutex);
+    StoreCounts(state, static_cast<uint32_t>(counts));
+    results = RecordResults(state, counts, format.seconds);
+  }
+  ShowResults(state, counts, results);
   RepaintGraph(state);
-  if (!state.period_listeners.empty()) TellListeners(state, counts, format);
+  if (!state.period_listeners.empty()) TellListeners(state, counts, format, results);
   state.period_start_ms = 0;  // the next period's buffer is queued anew
 }
 

@@ -30,35 +30,46 @@ std::string FormatConfidenceLine(int32_t counts, double factor) {
                       (counts - spread) * factor, (counts + spread) * factor);
 }
 
-void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
-  const double factor = 60.0 / DivisorSeconds(sampletime);
-  const double scale = state.scale;
-  const MainControls& window = state.controls;
-
+PeriodResults RecordResults(CounterState& state, int32_t counts, uint32_t sampletime) {
+  PeriodResults results;
+  results.factor = 60.0 / DivisorSeconds(sampletime);
   const uint64_t n = state.forever() ? state.scrollwidth : state.iteration;
-  const uint32_t mean = MeanCounts(state.history, n);
+  results.mean = MeanCounts(state.history, n);
   // The CPM shown everywhere is the dead-time corrected one; with the correction off (the
   // default) it is the measured one, so every text stays as it was.
-  const PeriodDose dose = MeasureDose(counts, sampletime, mean, SumCounts(state.history, n), scale,
-                                      state.config.dead_time_us);
+  results.dose = MeasureDose(counts, sampletime, results.mean, SumCounts(state.history, n),
+                             state.scale, state.config.dead_time_us);
+  results.cpm = results.dose.cpm;
+  results.mean_cpm = results.dose.average_cpm;
+  results.iteration = state.iteration;
+  state.current_cpm = results.cpm;
+  state.average_counts = results.mean;
+  return results;
+}
 
+void ShowResults(CounterState& state, int32_t counts, const PeriodResults& results) {
+  const double scale = state.scale;
+  const MainControls& window = state.controls;
+  const PeriodDose& dose = results.dose;
   SetField(window.counts_field, StringPrintf("%d", counts));
-  const double cpm = dose.cpm;
-  SetField(window.cpm_field, FormatRate(0, cpm, dose.saturated));
-  SetField(window.mrhr_field, FormatRate(3, cpm / scale, dose.saturated));
+  SetField(window.cpm_field, FormatRate(0, results.cpm, dose.saturated));
+  SetField(window.mrhr_field, FormatRate(3, results.cpm / scale, dose.saturated));
+  SetField(window.avg_cpm_field, FormatRate(1, results.mean_cpm, dose.average_saturated));
+  SetField(window.avg_mrhr_field, FormatRate(3, results.mean_cpm / scale, dose.average_saturated));
 
+  LogLine(state, FormatPeriodLine(state.forever(), results.iteration, counts, results.cpm, scale,
+                                  results.mean_cpm));
+  if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, results.factor));
+  ReportDose(state, dose);
+}
+
+void ReportResults(CounterState& state, int32_t counts, uint32_t sampletime) {
+  PeriodResults results;
   {
     std::lock_guard lock(state.shared_mutex);
-    state.current_cpm = cpm;
-    state.average_counts = mean;
+    results = RecordResults(state, counts, sampletime);
   }
-  const double mean_cpm = dose.average_cpm;
-  SetField(window.avg_cpm_field, FormatRate(1, mean_cpm, dose.average_saturated));
-  SetField(window.avg_mrhr_field, FormatRate(3, mean_cpm / scale, dose.average_saturated));
-
-  LogLine(state, FormatPeriodLine(state.forever(), state.iteration, counts, cpm, scale, mean_cpm));
-  if (state.logconfidence) LogLine(state, FormatConfidenceLine(counts, factor));
-  ReportDose(state, dose);
+  ShowResults(state, counts, results);
 }
 
 void LogLine(CounterState& state, const std::string& text) {

@@ -8,11 +8,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
 
+#include "ui/log_view.h"
 #include "ui/pictures.h"
 
 #include <algorithm>
@@ -95,8 +95,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
       return group;
     }
     case ControlKind::kListBox: {
-      auto* list = new QListView(&parent);
-      list->setUniformItemSizes(true);
+      auto* list = new LogView(&parent);
       list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
       list->setEditTriggers(QAbstractItemView::NoEditTriggers);
       list->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui/log_model.h"
 
-#include <QListView>
+#include <QAbstractItemView>
 #include <QTimer>
 
 #include <climits>
@@ -10,38 +10,31 @@
 int LogModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
   // A view counts rows in int; lines beyond that are kept but not shown.
-  return ends_.size() > INT_MAX ? INT_MAX : static_cast<int>(ends_.size());
+  return text_.size() > INT_MAX ? INT_MAX : static_cast<int>(text_.size());
 }
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 ||
-      static_cast<size_t>(index.row()) >= ends_.size()) {
+      static_cast<size_t>(index.row()) >= text_.size()) {
     return {};
   }
-  const size_t row = static_cast<size_t>(index.row());
-  const uint64_t begin = row == 0 ? 0 : ends_[row - 1];
-  return QString::fromUtf8(text_.data() + begin, static_cast<qsizetype>(ends_[row] - begin));
+  const std::string_view line = text_.Line(static_cast<size_t>(index.row()));
+  return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
-std::string LogModel::Line(size_t row) const {
-  if (row >= ends_.size()) return {};
-  const uint64_t begin = row == 0 ? 0 : ends_[row - 1];
-  return text_.substr(begin, ends_[row] - begin);
-}
+std::string LogModel::Line(size_t row) const { return std::string(text_.Line(row)); }
 
 void LogModel::Append(const std::string& line) {
-  const int row = static_cast<int>(std::min<size_t>(ends_.size(), INT_MAX));
-  const bool shown = ends_.size() < INT_MAX;
+  const int row = static_cast<int>(std::min<size_t>(text_.size(), INT_MAX));
+  const bool shown = text_.size() < INT_MAX;
   if (shown) beginInsertRows(QModelIndex(), row, row);
-  text_ += line;
-  ends_.push_back(text_.size());
+  text_.Append(line);
   if (shown) endInsertRows();
 }
 
 void LogModel::Clear() {
   beginResetModel();
-  std::string().swap(text_);
-  std::vector<uint64_t>().swap(ends_);
+  text_.Clear();
   endResetModel();
 }
 

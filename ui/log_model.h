@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "core/controls.h"
+#include "ui/log_text.h"
 
-class QListView;
+class QAbstractItemView;
 
-// The log list's lines, packed end to end in one buffer with an index of line ends, so that
-// millions of lines stay small: about the text itself plus 8 bytes a line.
+// The log list's lines for the view, kept in LogText: about the text itself plus two
+// bytes a line, and never copied as the log grows.
 class LogModel : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
@@ -24,19 +24,18 @@ class LogModel : public QAbstractListModel {
 
   void Append(const std::string& line);
   void Clear();
-  size_t size() const { return ends_.size(); }
+  size_t size() const { return text_.size(); }
   std::string Line(size_t row) const;
 
  private:
-  std::string text_;
-  std::vector<uint64_t> ends_;
+  LogText text_;
 };
 
 // The log list as the core sees it: each line appended and scrolled into view. The control must
 // not outlive the view.
 class LogListControl : public LogControl {
  public:
-  LogListControl(QListView* view, LogModel* model) : view_(view), model_(model) {}
+  LogListControl(QAbstractItemView* view, LogModel* model) : view_(view), model_(model) {}
   void AddLine(const std::string& line) override;
   size_t LineCount() const override { return model_->size(); }
   void Clear() override { model_->Clear(); }
@@ -47,7 +46,7 @@ class LogListControl : public LogControl {
   }
 
  private:
-  QListView* view_;
+  QAbstractItemView* view_;
   LogModel* model_;
   std::function<void(const std::string&)> observer_;
   bool scroll_pending_ = false;

@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 The Blipcount developers
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
-#include <QListView>
 #include <QPushButton>
 #include <QUrl>
 
@@ -58,7 +58,7 @@ CBlipcountDlg::CBlipcountDlg(CounterState& state, Desktop& desktop,
       messages_(desktop, this) {
   setWindowIcon(ProgramIcon());
   setSizeGripEnabled(false);
-  auto* list = built_.Get<QListView>(kLogList);
+  auto* list = built_.Get<QAbstractItemView>(kLogList);
   list->setModel(&log_model_);
   log_control_ = std::make_unique<LogListControl>(list, &log_model_);
   for (int id : kFieldIds) {

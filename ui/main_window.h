@@ -28,7 +28,6 @@ class Recorder;
 class WavFileRead;
 class QCheckBox;
 class QKeyEvent;
-class QListView;
 class StatusServer;
 
 // The main window: the four measurement settings, the results, the command buttons and the log.

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <initializer_list>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -138,6 +141,89 @@ TEST(CountHistory, ARefusedAllocationIsAbsent) {
   // A byte size that overflows 64 bits is refused, not wrapped.
   EXPECT_FALSE(CountHistory::Allocate(UINT64_MAX / 2).present());
   EXPECT_TRUE(CountHistory::Allocate(1000, 4000).present());
+}
+
+// A history as its users change it, step by step: a store at an index, a forever scroll of a
+// window, or many scrolls with counts of a wide spread (near 2^32 too, so the sums wrap).
+struct HistoryStep {
+  enum Kind { kStore, kScroll, kScrolls } kind;
+  uint64_t at;      // the index stored at, or the window scrolled
+  uint32_t counts;  // the counts stored, or for kScrolls the number of scrolls
+};
+
+// The running sum and the mean against a plain sum of a plain copy, after every step, for every
+// count of entries a reader asks for, in a ring and in the fallback that moves the entries.
+TEST(CountHistory, RunningSumEqualsTheFullSumWhateverHappened) {
+  using S = HistoryStep;
+  constexpr uint32_t kTop = 0xFFFFFFFFu;
+  struct Case {
+    const char* name;
+    uint64_t size;
+    std::vector<HistoryStep> steps;
+  };
+  const Case cases[] = {
+      {"normal run",
+       4,
+       {{S::kStore, 0, 3}, {S::kStore, 1, 7}, {S::kStore, 2, 7}, {S::kStore, 3, 2}}},
+      {"Zero mid-run: the run stores from 0 again",
+       4,
+       {{S::kStore, 0, 9},
+        {S::kStore, 1, 8},
+        {S::kStore, 2, 7},
+        {S::kStore, 0, 1},
+        {S::kStore, 1, 2}}},
+      {"32-bit wrap", 3, {{S::kStore, 0, kTop}, {S::kStore, 1, 3}, {S::kStore, 2, 0x80000000u}}},
+      {"forever, round the ring more than twice", 5, {{S::kScrolls, 5, 2500}}},
+      {"forever, a ring exactly one page long", 1024, {{S::kScrolls, 1024, 2100}}},
+      {"forever, one entry", 1, {{S::kScroll, 1, 4}, {S::kScroll, 1, kTop}, {S::kScroll, 1, 2}}},
+      {"forever window shorter than the history (repeat switched in mid-run)",
+       8,
+       {{S::kStore, 0, 5}, {S::kStore, 7, 6}, {S::kScrolls, 5, 40}, {S::kStore, 6, kTop}}},
+      {"forever window longer than the history", 3, {{S::kScrolls, 60, 10}}},
+      {"normal again after forever",
+       6,
+       {{S::kScrolls, 6, 1500}, {S::kStore, 0, 1}, {S::kStore, 1, kTop}, {S::kStore, 2, 4}}},
+      {"a store far beyond the stored entries", 5000, {{S::kStore, 4999, 7}, {S::kStore, 0, 2}}},
+  };
+  std::mt19937 random(99);
+  for (const Case& c : cases) {
+    for (bool ring : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (ring ? ", ring" : ", moved"));
+      CountHistory history = CountHistory::Allocate(c.size, UINT64_MAX, ring);
+      ASSERT_EQ(history.ring(), ring);
+      std::vector<uint32_t> copy(c.size, 0);
+      auto scroll = [&](uint64_t window, uint32_t counts) {
+        history.Scroll(window, counts);
+        const uint64_t w = std::min<uint64_t>(window, copy.size());
+        std::rotate(copy.begin(), copy.begin() + 1, copy.begin() + static_cast<ptrdiff_t>(w));
+        copy[w - 1] = counts;
+      };
+      auto check = [&] {
+        ASSERT_TRUE(std::equal(copy.begin(), copy.end(), history.entries().begin(),
+                               history.entries().end()));
+        for (uint64_t n : {uint64_t{0}, uint64_t{1}, c.size / 2, c.size - 1, c.size, c.size + 1}) {
+          uint32_t sum = 0;
+          for (uint64_t i = 0; i < std::min(n, c.size); ++i) sum += copy[i];
+          ASSERT_EQ(history.Sum(n), sum) << "n=" << n;
+          ASSERT_EQ(MeanCounts(history, n), n == 0 ? 0 : sum / std::min(n, c.size)) << "n=" << n;
+        }
+      };
+      for (const HistoryStep& step : c.steps) {
+        if (step.kind == S::kStore) {
+          history.Store(step.at, step.counts);
+          copy[step.at] = step.counts;
+        } else if (step.kind == S::kScroll) {
+          scroll(step.at, step.counts);
+        } else {
+          for (uint32_t i = 0; i < step.counts; ++i) {
+            scroll(step.at, random() % 4 == 0 ? kTop - random() % 1000 : random() % 100);
+            if (i % 97 == 0 || i + 1 == step.counts) check();
+          }
+        }
+        check();
+      }
+    }
+  }
 }
 
 TEST(ZeroedBlock, MovesOwnership) {

@@ -75,8 +75,9 @@ struct Kernel {
   uint64_t (*coincidences)(const uint8_t*, size_t, uint32_t);
 };
 
-// Every length from 0 to 300 at every start offset within a vector width, with random samples
-// and thresholds, each buffer its own exact-size heap block so that AddressSanitizer catches
+// Every length from 0 to 600 (past two rounds of the widest kernel's unrolled loop) at start
+// offsets across a 64-byte vector, with random samples and thresholds (the edges 0, 254, 255 and
+// beyond among them), each buffer its own exact-size heap block so that AddressSanitizer catches
 // any read past its end.
 TEST(DetectKernels, EqualThePlainLoopForEveryLengthAndAlignment) {
   std::vector<Kernel> kernels = {
@@ -84,11 +85,16 @@ TEST(DetectKernels, EqualThePlainLoopForEveryLengthAndAlignment) {
   if (detect_kernels::HaveAvx2()) {
     kernels.push_back({"avx2", detect_kernels::PulsesAvx2, detect_kernels::CoincidencesAvx2});
   }
+  if (detect_kernels::HaveAvx512()) {
+    kernels.push_back(
+        {"avx512bw", detect_kernels::PulsesAvx512, detect_kernels::CoincidencesAvx512});
+  }
   std::mt19937 random(12345);
   std::uniform_int_distribution<int> byte(0, 255);
-  std::uniform_int_distribution<uint32_t> threshold_of(1, 255);
-  for (size_t length = 0; length <= 300; ++length) {
-    for (size_t offset = 0; offset < 32; offset += 7) {
+  std::uniform_int_distribution<uint32_t> threshold_of(0, 255);
+  constexpr uint32_t kEdgeThresholds[] = {0, 254, 255, 1000};
+  for (size_t length = 0; length <= 600; ++length) {
+    for (size_t offset = 0; offset < 64; offset += 7) {
       auto block = std::make_unique<uint8_t[]>(offset + length);
       uint8_t* samples = block.get() + offset;
       // Mostly quiet signal with large jumps mixed in, so both outcomes occur often.
@@ -96,7 +102,9 @@ TEST(DetectKernels, EqualThePlainLoopForEveryLengthAndAlignment) {
         samples[i] =
             static_cast<uint8_t>(byte(random) < 64 ? byte(random) : 128 + byte(random) % 8);
       }
-      const uint32_t threshold = threshold_of(random) % 128 + (length % 3 == 0 ? 0 : 1);
+      const uint32_t threshold = length % 4 == 3   ? kEdgeThresholds[offset % 4]
+                                 : length % 4 == 2 ? threshold_of(random)
+                                                   : threshold_of(random) % 128 + length % 2;
       const uint64_t pulses = detect_kernels::PulsesPlain(samples, length, threshold);
       const uint64_t coincidences = detect_kernels::CoincidencesPlain(samples, length, threshold);
       for (const Kernel& k : kernels) {

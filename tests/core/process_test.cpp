@@ -250,3 +250,40 @@ TEST_F(ProcessSampleTest, ListenersHearTheDoseAndTheAlarm) {
 }
 
 }  // namespace
+
+// Whatever a period's report writes (each field, each log line, each listener), the values the
+// status server reads under the mutex belong to one period: the rate is that of the newest entry,
+// the average that of the entries stored. A page built at any of those moments shows no history
+// with the previous period's rate.
+TEST_F(ProcessSampleTest, TheServerSeesEachPeriodsValuesTogether) {
+  struct ServerView : TextControl, LogControl, PeriodListener {
+    explicit ServerView(CounterState& s) : state(s) {}
+    void Look() {
+      ++looks;
+      std::lock_guard lock(state.shared_mutex);
+      std::span<const uint32_t> entries = state.history.First(state.iteration);
+      const double newest_cpm = entries.empty() ? 0.0 : entries.back() * 60.0;
+      EXPECT_DOUBLE_EQ(state.current_cpm, newest_cpm) << "iteration " << state.iteration;
+      EXPECT_EQ(state.average_counts, MeanCounts(state.history, state.iteration));
+    }
+    void SetText(const std::string&) override { Look(); }
+    std::string Text() const override { return {}; }
+    void AddLine(const std::string&) override { Look(); }
+    size_t LineCount() const override { return 0; }
+    void Clear() override {}
+    void OnPeriod(const PeriodReport&) override { Look(); }
+    CounterState& state;
+    int looks = 0;
+  } server(state);
+  state.controls = MainControls{&server, &server, &server, &server, &server, &server};
+  state.period_listeners = {&server};
+  state.logconfidence = 1;
+  state.repeat = 3;
+  state.history = CountHistory::Allocate(3);
+  for (int jumps : {4, 10, 6}) {
+    FillPeriod(state, 11025, jumps);
+    ProcessSample(state);
+  }
+  EXPECT_EQ(server.looks, 3 * 8);  // five fields, two lines and the listener, each period
+  EXPECT_EQ(History(), (std::vector<uint32_t>{4, 10, 6}));
+}

@@ -51,7 +51,7 @@ class GraphWindowTest : public ::testing::Test {
   void SetUp() override {
     const std::vector<uint32_t> counts = {3, 5, 9, 4, 2, 6, 4, 3, 2, 2};
     state_.history = CountHistory::Allocate(counts.size());
-    std::copy(counts.begin(), counts.end(), state_.history.entries().begin());
+    for (size_t i = 0; i < counts.size(); ++i) state_.history.Store(i, counts[i]);
     state_.iteration = 10;
     state_.repeat = 10;
     state_.sampletime = 1;
@@ -180,7 +180,7 @@ TEST_F(GraphWindowTest, RepaintRequestsRunAPass) {
   Open();
   // A new period arrives: its repaint request shows it with the new scale and average.
   state_.history = CountHistory::Allocate(11);
-  state_.history.entries()[10] = 21;
+  state_.history.Store(10, 21);
   state_.iteration = 11;
   state_.repeat = 11;
   RepaintGraph(state_);

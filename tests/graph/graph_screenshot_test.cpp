@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 60; ++i) {
     const double wobble = 6.0 * std::sin(i * 0.9) + 4.0 * std::cos(i * 2.3);
     const double source = 90.0 * std::exp(-std::pow((i - 34) / 4.0, 2.0));
-    state.history.entries()[i] = static_cast<uint32_t>(40.0 + wobble + source);
+    state.history.Store(i, static_cast<uint32_t>(40.0 + wobble + source));
   }
 
   std::unique_ptr<CGraphDlg> graph;

@@ -16,11 +16,7 @@ uint32_t MeanCounts(const CountHistory& history, uint64_t n) {
   return history.Sum(entries) / static_cast<uint32_t>(entries);
 }
 
-uint64_t SumCounts(const CountHistory& history, uint64_t n) {
-  uint64_t sum = 0;
-  for (uint32_t counts : history.First(n)) sum += counts;
-  return sum;
-}
+uint64_t SumCounts(const CountHistory& history, uint64_t n) { return history.TotalOf(n); }
 
 uint32_t MaxCounts(const CountHistory& history, uint64_t n) {
   uint32_t largest = 0;

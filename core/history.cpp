@@ -10,9 +10,9 @@
 
 namespace {
 
-// The sum of entries [begin, end), wrapping in 32 bits.
-uint32_t SumOf(const uint32_t* entries, uint64_t begin, uint64_t end) {
-  uint32_t sum = 0;
+// The sum of entries [begin, end): exact, as no history holds 2^32 entries.
+uint64_t SumOf(const uint32_t* entries, uint64_t begin, uint64_t end) {
+  uint64_t sum = 0;
   for (uint64_t i = begin; i < end; ++i) sum += entries[i];
   return sum;
 }
@@ -70,7 +70,7 @@ std::span<const uint32_t> CountHistory::First(uint64_t n) const {
   return entries().first(static_cast<size_t>(std::min(n, size_)));
 }
 
-uint32_t CountHistory::Sum(uint64_t n) const {
+uint64_t CountHistory::TotalOf(uint64_t n) const {
   // Entries never written are zero and add nothing, so neither way reads them.
   const uint64_t end = std::min(n, written_);
   const uint64_t summed = std::min(summed_, written_);
@@ -81,8 +81,13 @@ uint32_t CountHistory::Sum(uint64_t n) const {
   return SumOf(entries, 0, end);
 }
 
+uint32_t CountHistory::Sum(uint64_t n) const {
+  // The exact total's low 32 bits are the sum in 32-bit arithmetic.
+  return static_cast<uint32_t>(TotalOf(n));
+}
+
 void CountHistory::SumTo(uint64_t n) {
-  sum_ = Sum(n);
+  sum_ = TotalOf(n);
   summed_ = n;
 }
 
@@ -112,5 +117,5 @@ void CountHistory::Scroll(uint64_t window, uint32_t counts) {
     entries[window - 1] = counts;
   }
   written_ = std::max(written_, window);
-  sum_ += counts - oldest;
+  sum_ = sum_ + counts - oldest;  // the sum covered `oldest`, so this never goes below zero
 }

@@ -13,8 +13,8 @@
 // allocation failed (or before the first run): then it holds no entries.
 //
 // A period costs the same however long the history is:
-// - It keeps a running sum: the sum of its first few entries, in unsigned 32-bit arithmetic
-//   like the mean it serves, kept up to date by every store. A sum of the first n entries is
+// - It keeps a running sum: the exact sum of its first few entries (whose low 32 bits are the
+//   32-bit sum the mean takes), kept up to date by every store. A sum of the first n entries is
 //   taken from it by adding or taking away the entries between, so the counts a run asks for
 //   (the entries stored so far, the forever window and the window less its newest entry) cost a
 //   step or two.
@@ -51,8 +51,10 @@ class CountHistory {
   // oldest of them drops out and `counts` becomes the last of them.
   void Scroll(uint64_t window, uint32_t counts);
 
-  // The sum of the first min(n, size()) entries, in unsigned 32-bit arithmetic.
+  // The sum of the first min(n, size()) entries, in unsigned 32-bit arithmetic (as the mean
+  // takes it), and exactly.
   uint32_t Sum(uint64_t n) const;
+  uint64_t TotalOf(uint64_t n) const;
 
  private:
   uint32_t* Base() const;
@@ -68,5 +70,5 @@ class CountHistory {
   bool present_ = false;
   uint64_t written_ = 0;  // entries [written_, size_) were never written: they are zero
   uint64_t summed_ = 0;   // the running sum covers entries [0, summed_)
-  uint32_t sum_ = 0;
+  uint64_t sum_ = 0;
 };

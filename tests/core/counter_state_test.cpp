@@ -203,8 +203,14 @@ TEST(CountHistory, RunningSumEqualsTheFullSumWhateverHappened) {
                                history.entries().end()));
         for (uint64_t n : {uint64_t{0}, uint64_t{1}, c.size / 2, c.size - 1, c.size, c.size + 1}) {
           uint32_t sum = 0;
-          for (uint64_t i = 0; i < std::min(n, c.size); ++i) sum += copy[i];
+          uint64_t total = 0;
+          for (uint64_t i = 0; i < std::min(n, c.size); ++i) {
+            sum += copy[i];
+            total += copy[i];
+          }
           ASSERT_EQ(history.Sum(n), sum) << "n=" << n;
+          // The exact total (the average's uncertainty is made of it) goes past 32 bits.
+          ASSERT_EQ(SumCounts(history, n), total) << "n=" << n;
           ASSERT_EQ(MeanCounts(history, n), n == 0 ? 0 : sum / std::min(n, c.size)) << "n=" << n;
         }
       };

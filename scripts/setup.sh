@@ -15,6 +15,8 @@ packages=(
   libjpeg-turbo-progs fonts-dejavu-core
   # tests: the real browser for the status page, the JPEG decoder
   chromium
+  # tests of the package's files: the desktop entry, the AppStream metainfo, the manual page
+  desktop-file-utils appstream man-db
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl xvfb imagemagick x11-utils hyperfine)

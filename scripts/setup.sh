@@ -17,6 +17,8 @@ packages=(
   # real key presses for the program's dialogs; Python's csv and json modules that read the
   # export back; a private D-Bus bus for the desktop notifications
   chromium xvfb xdotool python3 dbus-daemon
+  # tests of the package's files: the desktop entry, the AppStream metainfo, the manual page
+  desktop-file-utils appstream man-db
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(wrk nginx-light curl imagemagick x11-utils hyperfine)
